@@ -1,0 +1,25 @@
+# Unit tests sit beside the code they test; end-to-end tests in tests/ run
+# the built program on real folders.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB_RECURSE PAGRIMO_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*_test.cpp)
+file(GLOB PAGRIMO_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
+
+add_library(pagrimo_test_support STATIC
+  tests/support/test_support.cpp
+  tests/support/run_posix.cpp)
+target_include_directories(pagrimo_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(pagrimo_test_support PUBLIC pagrimo_core GTest::gtest)
+target_compile_definitions(pagrimo_test_support PUBLIC
+  PAGRIMO_EXE="$<TARGET_FILE:pagrimo>"
+  PAGRIMO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
+add_executable(pagrimo_unit_tests ${PAGRIMO_UNIT_TESTS})
+target_link_libraries(pagrimo_unit_tests PRIVATE pagrimo_test_support GTest::gtest_main)
+gtest_discover_tests(pagrimo_unit_tests DISCOVERY_TIMEOUT 60)
+
+add_executable(pagrimo_e2e_tests ${PAGRIMO_E2E_TESTS})
+target_link_libraries(pagrimo_e2e_tests PRIVATE pagrimo_test_support GTest::gtest_main)
+add_dependencies(pagrimo_e2e_tests pagrimo)
+gtest_discover_tests(pagrimo_e2e_tests DISCOVERY_TIMEOUT 60)

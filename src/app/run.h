@@ -1,0 +1,11 @@
+// The run: load the template, settle and check the target folder, make sure
+// there is something to list, and write the pages.
+#pragma once
+
+/// Exit statuses of a run.
+inline constexpr int kExitDone = 0;     // pages written, or the chooser cancelled
+inline constexpr int kExitMessage = 1;  // ended after one of the run's messages
+inline constexpr int kExitFailure = 2;  // ended on an unexpected failure
+
+/// Runs the program once; returns the exit status.
+int Main();

@@ -1,0 +1,104 @@
+#include "collect/images.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "page/text_helpers.h"
+#include "platform/platform.h"
+
+namespace {
+
+using Ancestors = std::vector<platform::FolderId>;
+
+bool EndsWith(const std::string& text, const char* suffix, size_t length) {
+  if (text.size() < length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = text[text.size() - length + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (c != suffix[i]) return false;
+  }
+  return true;
+}
+
+// Appends the subfolder's path to ancestors when it may be entered: it can be
+// reached and is not already on the current path.
+bool Enter(const std::string& subfolder, Ancestors& ancestors) {
+  platform::FolderId id;
+  if (!platform::GetFolderId(subfolder, id)) return false;
+  if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) return false;
+  ancestors.push_back(id);
+  return true;
+}
+
+Ancestors StartingAncestors(const std::string& folder) {
+  Ancestors ancestors;
+  platform::FolderId id;
+  if (platform::GetFolderId(folder, id)) ancestors.push_back(id);
+  return ancestors;
+}
+
+// Appends the images of path (which ends in the separator) to list, each name
+// behind prefix.
+void CollectInto(const std::string& path, const std::string& prefix, ImageList& list,
+                 bool recurse, Ancestors& ancestors) {
+  if (recurse) {
+    NameList subfolders;
+    ListSubfolders(path, subfolders);
+    for (int k = 1; k <= EntryCount(subfolders); ++k) {
+      const std::string& name = subfolders[k];
+      std::string subfolder = path + name;
+      if (!Enter(subfolder, ancestors)) continue;
+      CollectInto(WithTrailingSeparator(subfolder), prefix + WithTrailingSeparator(name), list,
+                  true, ancestors);
+      ancestors.pop_back();
+    }
+  }
+  int base = EntryCount(list);
+  platform::Enumeration scan;
+  platform::DirEntry entry;
+  for (bool more = platform::StartEnumeration(scan, path + "*", 0, entry); more;
+       more = platform::NextEntry(scan, entry)) {
+    if (IsImageName(entry.name)) list.push_back(prefix + entry.name);
+  }
+  SortNames(list, base + 1, EntryCount(list));
+}
+
+bool AnyImageIn(const std::string& path, bool recurse, Ancestors& ancestors) {
+  {
+    platform::Enumeration scan;
+    platform::DirEntry entry;
+    for (bool more = platform::StartEnumeration(scan, path + "*", 0, entry); more;
+         more = platform::NextEntry(scan, entry)) {
+      if (IsImageName(entry.name)) return true;
+    }
+  }
+  if (!recurse) return false;
+  NameList subfolders;
+  ListSubfolders(path, subfolders);
+  for (int k = 1; k <= EntryCount(subfolders); ++k) {
+    std::string subfolder = path + subfolders[k];
+    if (!Enter(subfolder, ancestors)) continue;
+    bool found = AnyImageIn(WithTrailingSeparator(subfolder), true, ancestors);
+    ancestors.pop_back();
+    if (found) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool IsImageName(const std::string& name) {
+  return EndsWith(name, ".gif", 4) || EndsWith(name, ".jpg", 4) || EndsWith(name, ".jpeg", 5) ||
+         EndsWith(name, ".png", 4) || EndsWith(name, ".bmp", 4);
+}
+
+void CollectImages(const std::string& folder, ImageList& list, bool recurse) {
+  list.assign(1, std::string());
+  Ancestors ancestors = StartingAncestors(folder);
+  CollectInto(WithTrailingSeparator(folder), "", list, recurse, ancestors);
+}
+
+bool HasAnyImage(const std::string& folder, bool recurse) {
+  Ancestors ancestors = StartingAncestors(folder);
+  return AnyImageIn(WithTrailingSeparator(folder), recurse, ancestors);
+}

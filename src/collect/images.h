@@ -1,0 +1,23 @@
+// Collecting the image files of a folder, or of its whole tree.
+#pragma once
+
+#include <string>
+
+#include "collect/subfolders.h"
+
+/// Image names relative to the collected folder, in the shape of NameList:
+/// slot 0 empty, entries 1..n. Names below subfolders carry their path, each
+/// subfolder name followed by the separator.
+using ImageList = NameList;
+
+/// True when the name ends in .gif, .jpg, .jpeg, .png or .bmp in any case.
+bool IsImageName(const std::string& name);
+
+/// Replaces list with the images of folder. With recurse, the entries of the
+/// subfolders come first, subfolder by subfolder in sorted order, then the
+/// folder's own images sorted by name. A folder that is its own ancestor on
+/// the current path (a link cycle) is not entered again.
+void CollectImages(const std::string& folder, ImageList& list, bool recurse);
+
+/// True when CollectImages would find at least one image; stops at the first.
+bool HasAnyImage(const std::string& folder, bool recurse);

@@ -1,0 +1,99 @@
+#include "config/template_file.h"
+
+#include "config/settings.h"
+#include "page/text_helpers.h"
+
+namespace {
+
+std::string TrimBlanks(const std::string& text) {
+  size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) return "";
+  size_t end = text.find_last_not_of(" \t");
+  return text.substr(begin, end - begin + 1);
+}
+
+// An optionally signed decimal integer with blanks around it, within the
+// 32-bit signed range; nothing else.
+bool ParseNumber(const std::string& field, std::int32_t& value) {
+  std::string text = TrimBlanks(field);
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  std::int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > 2147483648LL) return false;
+  }
+  std::int64_t signedValue = negative ? -magnitude : magnitude;
+  if (signedValue > 2147483647LL) return false;
+  value = static_cast<std::int32_t>(signedValue);
+  return true;
+}
+
+bool AtEnd(const TemplateReader& reader) { return reader.pos >= reader.text->size(); }
+
+}  // namespace
+
+bool ReadLine(TemplateReader& reader, std::string& line) {
+  const std::string& text = *reader.text;
+  if (reader.pos >= text.size()) return false;
+  size_t end = text.find_first_of("\r\n", reader.pos);
+  if (end == std::string::npos) end = text.size();
+  line.assign(text, reader.pos, end - reader.pos);
+  reader.pos = end;
+  if (reader.pos < text.size()) {
+    bool crlf = text[reader.pos] == '\r' && reader.pos + 1 < text.size() &&
+                text[reader.pos + 1] == '\n';
+    reader.pos += crlf ? 2 : 1;
+  }
+  return true;
+}
+
+bool ReadSection(TemplateReader& reader, std::string& section) {
+  std::string gathered, line;
+  if (!ReadLine(reader, line)) return false;
+  while (!AtEnd(reader) && line != "*") {
+    if (!gathered.empty()) gathered += "\r\n";
+    gathered += line;
+    ReadLine(reader, line);
+  }
+  section = gathered + "\r\n";
+  return true;
+}
+
+bool ParseTemplate(const std::string& text, TemplateSet& set) {
+  TemplateReader reader{&text, 0};
+  std::string line;
+  if (!ReadLine(reader, line)) return false;
+  size_t comma = line.find(',');
+  std::string first = comma == std::string::npos ? line : line.substr(0, comma);
+  std::string second;
+  if (comma != std::string::npos) {
+    second = line.substr(comma + 1);
+  } else if (!ReadLine(reader, second)) {
+    return false;
+  }
+  if (!ParseNumber(first, set.listingMode) || !ParseNumber(second, set.pageNaming)) {
+    return false;
+  }
+  return ReadSection(reader, set.pageText) && ReadSection(reader, set.folderItemText) &&
+         ReadSection(reader, set.fileItemText);
+}
+
+bool LoadTemplateSet(TemplateSet& set) {
+  std::string name = ChooseTemplateName();
+  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + name;
+  {
+    platform::Enumeration found;
+    platform::DirEntry entry;
+    if (!platform::StartEnumeration(found, path, 0, entry)) {
+      platform::ShowMessage(name + "が見つかりません", 0, "pagrimo");
+      return false;
+    }
+  }
+  std::string text, reason;
+  if (!platform::ReadTextFile(path, text, set.encoding, reason)) return false;
+  return ParseTemplate(text, set);
+}

@@ -1,0 +1,47 @@
+// The template file: two numbers and three text sections, loaded once into the
+// run's one TemplateSet.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+/// What a run builds its pages from. Each section ends in CR LF.
+struct TemplateSet {
+  std::int32_t listingMode = 0;  // 0 own images, 1 whole tree, 2 page per folder
+  std::int32_t pageNaming = 0;   // 0 index.html, 1 folder name, else top index
+  std::string pageText;
+  std::string folderItemText;
+  std::string fileItemText;
+  // Pages are written in the template's encoding: a template that starts with
+  // the UTF-8 byte order mark gives UTF-8 pages with the mark.
+  platform::TextEncoding encoding = platform::TextEncoding::kSystem;
+};
+
+/// Reads a template's text line by line. Lines end at CR LF, a lone CR or a
+/// lone LF; a final line end does not start another line.
+struct TemplateReader {
+  const std::string* text = nullptr;
+  size_t pos = 0;
+};
+
+/// The next line without its terminator; false when none is left.
+bool ReadLine(TemplateReader& reader, std::string& line);
+
+/// The next section: its lines joined by CR LF, plus a final CR LF; empty lines
+/// before the first content line vanish. A line that is exactly "*", or the
+/// last line of the file, ends it and is consumed but not kept. False when no
+/// line is left to start it.
+bool ReadSection(TemplateReader& reader, std::string& section);
+
+/// Fills set from the template's text (byte order mark already removed):
+/// "listingMode,pageNaming" (or one number per line), then three sections.
+/// False for a missing or non-numeric first record, a number outside the
+/// 32-bit range, or a section without a first line.
+bool ParseTemplate(const std::string& text, TemplateSet& set);
+
+/// Chooses the template by the settings file and loads it from the
+/// executable's folder. Shows "<name>が見つかりません" when no plain file
+/// matches the name; false on any failure.
+bool LoadTemplateSet(TemplateSet& set);

@@ -1,0 +1,23 @@
+// Small string routines shared by the whole program: path joining and the
+// placeholder-expansion engine.
+#pragma once
+
+#include <string>
+
+/// The path itself when it already ends in the separator, else the path
+/// followed by one; "" gives the separator alone. Only that one character is
+/// tested.
+std::string WithTrailingSeparator(const std::string& path);
+
+/// Replaces every occurrence of find (non-empty; an empty find returns the
+/// source), left to right and case-sensitively. Inserted text is never
+/// searched again, so a replacement may contain find.
+std::string ReplaceText(const std::string& source, const std::string& find,
+                        const std::string& replacement);
+
+/// Every backslash doubled.
+std::string DoubleBackslashes(const std::string& text);
+
+/// The folder's last path component after dropping one trailing separator;
+/// "root" when no separator remains; empty after two trailing separators.
+std::string FolderDisplayName(const std::string& path);

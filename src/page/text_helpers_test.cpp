@@ -1,0 +1,67 @@
+#include "page/text_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+
+namespace {
+
+// Writes paths with "\" and converts to the platform's separator, so one
+// table serves both ports.
+std::string P(std::string text) {
+  for (char& c : text) {
+    if (c == '\\') c = platform::kSeparator;
+  }
+  return text;
+}
+
+TEST(ReplaceTextTest, ReplacesLeftToRightWithoutRescanningInsertedText) {
+  struct Case {
+    const char* source;
+    const char* find;
+    const char* replacement;
+    const char* result;
+  } cases[] = {
+      {"a\\b\\c", "\\", "\\\\", "a\\\\b\\\\c"},
+      {"xAAy", "A", "AA", "xAAAAy"},
+      {"aaa", "aa", "b", "ba"},
+      {"aabb", "ab", "", "ab"},
+      {"abcabc", "abc", "", ""},
+      {"ABC", "b", "x", "ABC"},
+      {"", "a", "x", ""},
+      {"[a][a]", "[a]", "[a][a]", "[a][a][a][a]"},
+      {"写真\\ソ", "\\", "\\\\", "写真\\\\ソ"},
+      {"keep", "", "x", "keep"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReplaceText(c.source, c.find, c.replacement), c.result)
+        << c.source << " / " << c.find << " / " << c.replacement;
+  }
+}
+
+TEST(TextHelpersTest, DoubleBackslashesDoublesEveryBackslashOnly) {
+  EXPECT_EQ(DoubleBackslashes("C:\\a b\\\\c/d"), "C:\\\\a b\\\\\\\\c/d");
+  EXPECT_EQ(DoubleBackslashes(""), "");
+}
+
+TEST(TextHelpersTest, FolderDisplayNameTakesTheLastComponent) {
+  struct Case {
+    std::string path, name;
+  } cases[] = {
+      {P("C:\\photos\\trip\\"), "trip"}, {P("C:\\photos\\trip"), "trip"},
+      {P("C:\\"), "root"},               {"C:", "root"},
+      {"photos", "root"},                {"", "root"},
+      {P("C:\\photos\\\\"), ""},         {P("\\"), "root"},
+      {P("\\写真\\旅行"), "旅行"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FolderDisplayName(c.path), c.name) << c.path;
+}
+
+TEST(TextHelpersTest, WithTrailingSeparatorAddsExactlyOne) {
+  EXPECT_EQ(WithTrailingSeparator(P("C:\\photos")), P("C:\\photos\\"));
+  EXPECT_EQ(WithTrailingSeparator(P("C:\\")), P("C:\\"));
+  EXPECT_EQ(WithTrailingSeparator(""), P("\\"));
+  EXPECT_EQ(WithTrailingSeparator(P("a\\\\")), P("a\\\\"));
+}
+
+}  // namespace

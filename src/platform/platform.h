@@ -1,0 +1,128 @@
+// The thin layer over the operating system. Everything above it speaks UTF-8
+// std::string and knows nothing of the OS but the path separator below.
+// Exactly one implementation is compiled: posix.cpp or win32.cpp.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+/// The character that separates path components and ends a folder path.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+/// Attribute bit of a folder, as the enumeration masks use it.
+inline constexpr unsigned kFolderAttribute = 16;
+
+/// Prepares the process: the user's locale for collation, case and dates,
+/// and the raw arguments, which only the POSIX port needs.
+void StartProcess(int argc, char** argv);
+
+/// The folder that holds the running executable, without a trailing separator.
+std::string ExecutableFolder();
+
+/// The command line's argument text: everything after the program's own
+/// name, unsplit and unquoted (POSIX: the arguments joined by single blanks).
+std::string ArgumentText();
+
+/// One entry returned by the enumeration: its bare name and whether it is a
+/// folder (a link counts as what it leads to).
+struct DirEntry {
+  std::string name;
+  bool isFolder = false;
+};
+
+/// An open directory enumeration. Only "*" and "?" in the pattern's last
+/// component are wildcards; an empty last component matches every entry.
+/// Mask 0 yields ordinary files only; mask 16 yields folders too. Hidden and
+/// system entries never match. A folder that cannot be listed yields nothing.
+struct Enumeration {
+  void* state = nullptr;
+  Enumeration() = default;
+  Enumeration(const Enumeration&) = delete;
+  Enumeration& operator=(const Enumeration&) = delete;
+  ~Enumeration();
+};
+
+/// Starts an enumeration; false when nothing matches.
+bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask,
+                      DirEntry& entry);
+/// The next matching entry; false after the last one.
+bool NextEntry(Enumeration& e, DirEntry& entry);
+/// Closes the enumeration early; harmless when already closed.
+void EndEnumeration(Enumeration& e);
+
+/// The attribute bits of a path (16 marks a folder); 0 when it does not exist.
+unsigned GetAttributes(const std::string& path);
+
+/// Identity of a folder: device and inode, or volume serial and file index.
+struct FolderId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FolderId&) const = default;
+};
+/// False when the folder cannot be reached.
+bool GetFolderId(const std::string& path, FolderId& id);
+
+/// Size in bytes and last-modification time of a file.
+struct FileStamp {
+  std::int64_t size = 0;
+  std::int64_t modified = 0;  // seconds since 1970-01-01 UTC
+};
+/// False, with the system's reason, when the file cannot be read.
+bool GetFileStamp(const std::string& path, FileStamp& stamp, std::string& reason);
+
+/// A time as the user's locale writes it: the date, a blank, and the time of
+/// day with seconds, in local time.
+std::string LocalDateTimeText(std::int64_t modified);
+
+/// Lower-cases text in the user's locale.
+std::string LowerText(const std::string& text);
+
+/// A key that orders like a case-insensitive comparison in the user's locale:
+/// compare two keys with std::string's operator< and ==.
+std::string CollationKey(const std::string& text);
+
+/// All key=value entries of one section of an INI file, in file order. Section
+/// names match without regard to letter case; blanks around keys and values are
+/// trimmed. A missing file or section gives no entries.
+std::vector<std::pair<std::string, std::string>> ReadSettingsSection(
+    const std::string& path, const std::string& section);
+
+/// The key state of a Windows virtual-key code; bit 15 set means held.
+std::uint16_t KeyState(int virtualKey);
+
+/// A modal message box (style 0: plain, 48: exclamation) with an OK button.
+void ShowMessage(const std::string& text, int style, const std::string& caption);
+
+/// Reports an unexpected failure that ends the run.
+void ReportFailure(const std::string& text);
+
+/// The platform's folder chooser; the empty string when cancelled.
+std::string ChooseFolder(const std::string& title);
+
+/// How a text file's bytes relate to the program's UTF-8.
+enum class TextEncoding {
+  kSystem,  // the system's code page (passed through unchanged on POSIX)
+  kUtf8Bom  // UTF-8 that starts with a byte order mark
+};
+
+/// Reads a whole text file as UTF-8. A leading UTF-8 byte order mark selects
+/// kUtf8Bom and is dropped; otherwise the system code page is converted.
+bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& encoding,
+                  std::string& reason);
+
+/// Replaces the file at path with text, written in the given encoding. The text
+/// goes to a temporary file in the same folder that is renamed over the target
+/// only when complete, so a failure leaves the old file untouched and no
+/// temporary file behind. An existing read-only target is never replaced.
+bool ReplaceTextFile(const std::string& path, const std::string& text,
+                     TextEncoding encoding, std::string& reason);
+
+}  // namespace platform

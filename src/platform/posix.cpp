@@ -1,0 +1,486 @@
+// The platform layer on POSIX systems (Linux first). Everything but the
+// functions of platform.h is static to this file.
+#include <dirent.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <cwchar>
+#include <cwctype>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+std::string g_argumentText;
+bool g_plainCollation = true;  // byte order of lower-cased text suffices
+
+struct EnumState {
+  DIR* dir = nullptr;
+  std::string folder;       // the pattern's folder part, ending in "/" or empty
+  std::string namePattern;  // the last component
+  unsigned mask = 0;
+  bool single = false;  // a literal name: answered by one stat, no listing
+  bool singleDone = false;
+};
+
+std::string SystemReason(int error) { return std::strerror(error); }
+
+bool HasWildcard(const std::string& text) {
+  return text.find_first_of("*?") != std::string::npos;
+}
+
+// Length of the UTF-8 character starting at text[i]; 1 for a stray byte.
+size_t CharLength(const std::string& text, size_t i) {
+  unsigned char c = static_cast<unsigned char>(text[i]);
+  size_t length = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+  size_t end = i + 1;
+  while (end < text.size() && end < i + length &&
+         (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+    ++end;
+  }
+  return end - i;
+}
+
+// Wildcard match: "*" any run of characters, "?" exactly one character.
+// Iterative with one backtrack point, so it is linear in practice.
+bool MatchesPattern(const std::string& name, const std::string& pattern) {
+  size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (p < pattern.size() && pattern[p] == '?') {
+      ++p;
+      n += CharLength(name, n);
+    } else if (p < pattern.size() && pattern[p] == name[n]) {
+      ++p;
+      ++n;
+    } else if (starP != std::string::npos) {
+      p = starP + 1;
+      starN += CharLength(name, starN);
+      n = starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+// Decides whether a named entry of the given kind is returned under mask.
+// kind: 'd' folder, 'f' ordinary file, 0 anything else.
+bool Admits(const std::string& name, char kind, unsigned mask) {
+  bool dots = name == "." || name == "..";
+  if (!dots && !name.empty() && name[0] == '.') return false;  // hidden
+  if (kind == 'f') return !dots;
+  if (kind == 'd') return (mask & kFolderAttribute) != 0;
+  return false;
+}
+
+char KindOfPath(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return 0;
+  if (S_ISDIR(st.st_mode)) return 'd';
+  if (S_ISREG(st.st_mode)) return 'f';
+  return 0;
+}
+
+bool NextFromState(EnumState& s, DirEntry& entry) {
+  if (s.single) {
+    if (s.singleDone) return false;
+    s.singleDone = true;
+    std::string name = s.namePattern;
+    char kind = KindOfPath(s.folder + name);
+    if (!Admits(name, kind, s.mask)) return false;
+    entry.name = name;
+    entry.isFolder = kind == 'd';
+    return true;
+  }
+  if (s.dir == nullptr) return false;
+  while (struct dirent* d = readdir(s.dir)) {
+    std::string name = d->d_name;
+    if (!MatchesPattern(name, s.namePattern)) continue;
+    if (!name.empty() && name[0] == '.' && name != "." && name != "..") continue;
+    char kind = 0;
+    if (d->d_type == DT_DIR) {
+      kind = 'd';
+    } else if (d->d_type == DT_REG) {
+      kind = 'f';
+    } else if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
+      kind = KindOfPath(s.folder + name);
+    }
+    if (!Admits(name, kind, s.mask)) continue;
+    entry.name = std::move(name);
+    entry.isFolder = kind == 'd';
+    return true;
+  }
+  closedir(s.dir);
+  s.dir = nullptr;
+  return false;
+}
+
+std::string Trim(const std::string& text) {
+  size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) return "";
+  size_t end = text.find_last_not_of(" \t");
+  return text.substr(begin, end - begin + 1);
+}
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    reason = SystemReason(errno);
+    return false;
+  }
+  bytes.clear();
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      reason = SystemReason(errno);
+      close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  close(fd);
+  return true;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t put = write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    data += put;
+    size -= static_cast<size_t>(put);
+  }
+  return true;
+}
+
+// Decodes text into wide characters, lower-cased; a byte that is not part of
+// a valid character of the locale's encoding becomes U+FFFD.
+std::wstring LowerWide(const std::string& text) {
+  std::wstring wide;
+  wide.reserve(text.size());
+  std::mbstate_t state{};
+  size_t i = 0;
+  while (i < text.size()) {
+    wchar_t wc = 0;
+    size_t used = std::mbrtowc(&wc, text.data() + i, text.size() - i, &state);
+    if (used == static_cast<size_t>(-1) || used == static_cast<size_t>(-2)) {
+      state = std::mbstate_t{};
+      wide.push_back(L'\xFFFD');
+      ++i;
+      continue;
+    }
+    if (used == 0) used = 1;  // an embedded NUL
+    wide.push_back(static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wc))));
+    i += used;
+  }
+  return wide;
+}
+
+}  // namespace
+
+Enumeration::~Enumeration() { EndEnumeration(*this); }
+
+void StartProcess(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  tzset();
+  const char* collate = std::setlocale(LC_COLLATE, nullptr);
+  std::string name = collate ? collate : "C";
+  g_plainCollation = name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
+  g_argumentText.clear();
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) g_argumentText += ' ';
+    g_argumentText += argv[i];
+  }
+}
+
+std::string ExecutableFolder() {
+  std::string buffer(4096, '\0');
+  for (;;) {
+    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return ".";
+    if (static_cast<size_t>(length) < buffer.size()) {
+      buffer.resize(static_cast<size_t>(length));
+      break;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  size_t slash = buffer.rfind('/');
+  return slash == std::string::npos ? "." : buffer.substr(0, slash);
+}
+
+std::string ArgumentText() { return g_argumentText; }
+
+bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask,
+                      DirEntry& entry) {
+  EndEnumeration(e);
+  auto* s = new EnumState;
+  e.state = s;
+  size_t slash = pattern.rfind('/');
+  s->folder = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+  s->namePattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  s->mask = mask;
+  if (!s->namePattern.empty() && !HasWildcard(s->namePattern)) {
+    s->single = true;
+  } else {
+    if (s->namePattern.empty()) s->namePattern = "*";
+    s->dir = opendir(s->folder.empty() ? "." : s->folder.c_str());
+  }
+  return NextEntry(e, entry);
+}
+
+bool NextEntry(Enumeration& e, DirEntry& entry) {
+  if (e.state == nullptr) return false;
+  if (NextFromState(*static_cast<EnumState*>(e.state), entry)) return true;
+  EndEnumeration(e);
+  return false;
+}
+
+void EndEnumeration(Enumeration& e) {
+  auto* s = static_cast<EnumState*>(e.state);
+  if (s == nullptr) return;
+  if (s->dir != nullptr) closedir(s->dir);
+  delete s;
+  e.state = nullptr;
+}
+
+unsigned GetAttributes(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return 0;
+  unsigned bits = S_ISDIR(st.st_mode) ? kFolderAttribute : 128;  // 128: normal file
+  if ((st.st_mode & 0222) == 0) bits |= 1;                         // read-only
+  size_t slash = path.find_last_of('/', path.size() > 1 ? path.size() - 2 : 0);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (!name.empty() && name[0] == '.' && name != "." && name != ".." && name != "./" &&
+      name != "../") {
+    bits |= 2;  // hidden
+  }
+  return bits;
+}
+
+bool GetFolderId(const std::string& path, FolderId& id) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  id.volume = static_cast<std::uint64_t>(st.st_dev);
+  id.index = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
+bool GetFileStamp(const std::string& path, FileStamp& stamp, std::string& reason) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    reason = SystemReason(errno);
+    return false;
+  }
+  stamp.size = static_cast<std::int64_t>(st.st_size);
+  stamp.modified = static_cast<std::int64_t>(st.st_mtime);
+  return true;
+}
+
+std::string LocalDateTimeText(std::int64_t modified) {
+  std::time_t t = static_cast<std::time_t>(modified);
+  struct tm local {};
+  if (localtime_r(&t, &local) == nullptr) return "";
+  // The C locale's "%x" has a two-digit year; ISO order reads better there.
+  static const bool plain = std::strcmp(nl_langinfo(D_FMT), "%m/%d/%y") == 0;
+  const char* format = plain ? "%Y-%m-%d %H:%M:%S" : "%x %X";
+  char buffer[256];
+  size_t length = std::strftime(buffer, sizeof buffer, format, &local);
+  return std::string(buffer, length);
+}
+
+std::string LowerText(const std::string& text) {
+  std::string result;
+  result.reserve(text.size());
+  std::mbstate_t in{}, out{};
+  char buffer[MB_LEN_MAX];
+  size_t i = 0;
+  while (i < text.size()) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      result.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : static_cast<char>(c));
+      ++i;
+      continue;
+    }
+    wchar_t wc = 0;
+    size_t used = std::mbrtowc(&wc, text.data() + i, text.size() - i, &in);
+    if (used == static_cast<size_t>(-1) || used == static_cast<size_t>(-2) || used == 0) {
+      in = std::mbstate_t{};
+      result.push_back(text[i]);  // not a character of the locale: kept as it is
+      ++i;
+      continue;
+    }
+    size_t put = std::wcrtomb(buffer, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wc))), &out);
+    if (put == static_cast<size_t>(-1)) {
+      out = std::mbstate_t{};
+      result.append(text, i, used);
+    } else {
+      result.append(buffer, put);
+    }
+    i += used;
+  }
+  return result;
+}
+
+std::string CollationKey(const std::string& text) {
+  if (g_plainCollation) return LowerText(text);
+  std::wstring wide = LowerWide(text);
+  std::wstring key(wide.size() * 4 + 8, L'\0');
+  size_t length = std::wcsxfrm(key.data(), wide.c_str(), key.size());
+  if (length >= key.size()) {
+    key.resize(length + 1);
+    length = std::wcsxfrm(key.data(), wide.c_str(), key.size());
+  }
+  // Four big-endian bytes per weight, so byte order equals weight order.
+  std::string bytes;
+  bytes.reserve(length * 4);
+  for (size_t i = 0; i < length; ++i) {
+    auto w = static_cast<std::uint32_t>(key[i]);
+    bytes.push_back(static_cast<char>(w >> 24));
+    bytes.push_back(static_cast<char>(w >> 16));
+    bytes.push_back(static_cast<char>(w >> 8));
+    bytes.push_back(static_cast<char>(w));
+  }
+  return bytes;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadSettingsSection(
+    const std::string& path, const std::string& section) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  std::string bytes, reason;
+  if (!ReadWholeFile(path, bytes, reason)) return entries;
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+  bool inSection = false;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t end = bytes.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line = Trim(bytes.substr(pos, end - pos));
+    pos = end + 1;
+    if (end < bytes.size() && bytes[end] == '\r' && pos < bytes.size() && bytes[pos] == '\n') {
+      ++pos;
+    }
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[') {
+      size_t close = line.find(']');
+      inSection = close != std::string::npos &&
+                  EqualIgnoringAsciiCase(Trim(line.substr(1, close - 1)), section);
+      continue;
+    }
+    size_t equals = line.find('=');
+    if (!inSection || equals == std::string::npos) continue;
+    std::string value = Trim(line.substr(equals + 1));
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') &&
+        value.back() == value[0]) {
+      value = value.substr(1, value.size() - 2);
+    }
+    entries.emplace_back(Trim(line.substr(0, equals)), std::move(value));
+  }
+  return entries;
+}
+
+std::uint16_t KeyState(int) { return 0; }
+
+void ShowMessage(const std::string& text, int, const std::string& caption) {
+  std::string line = caption + ": " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+void ReportFailure(const std::string& text) {
+  std::string line = "pagrimo: " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+std::string ChooseFolder(const std::string&) { return ""; }
+
+bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& encoding,
+                  std::string& reason) {
+  if (!ReadWholeFile(path, text, reason)) return false;
+  encoding = TextEncoding::kSystem;
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    text.erase(0, 3);
+    encoding = TextEncoding::kUtf8Bom;
+  }
+  return true;
+}
+
+bool ReplaceTextFile(const std::string& path, const std::string& text,
+                     TextEncoding encoding, std::string& reason) {
+  mode_t mode = 0;
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      reason = "a folder stands where the page should be written";
+      return false;
+    }
+    if ((st.st_mode & 0222) == 0) {
+      reason = "the existing page is read-only";
+      return false;
+    }
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  size_t slash = path.rfind('/');
+  std::string temp =
+      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+      ".pagrimo-XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    reason = SystemReason(errno);
+    return false;
+  }
+  bool ok = encoding != TextEncoding::kUtf8Bom || WriteAll(fd, "\xEF\xBB\xBF", 3);
+  ok = ok && WriteAll(fd, text.data(), text.size());
+  int error = ok ? 0 : errno;
+  if (ok && fchmod(fd, mode) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    unlink(temp.c_str());
+    reason = SystemReason(error != 0 ? error : EIO);
+  }
+  return ok;
+}
+
+}  // namespace platform

@@ -1,0 +1,144 @@
+// The run from start to end: its messages, exit statuses and the folder text
+// rules, on real folders with a copy of the built program.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+const char kSettings[] = "[Pagrimo]\r\ndefault=t.dat\r\n";
+const std::string kM1 = "エラー: template.datが正しく読みこめません\n";
+const std::string kM3 = "エラー: 対象となるファイルがありません\n";
+std::string M2(const std::string& folder) {
+  return "エラー: 正しいディレクトリ名では有りません。\r\n" + folder + "\n";
+}
+
+std::string SimpleTemplate(int mode) {
+  return TemplateText({std::to_string(mode) + ",0", "page [numfile]", "[filelist]*", "*",
+                       "[reldir]", "*", "<[filename]>", "*"});
+}
+
+struct RunFlowTest : ::testing::Test {
+  Installation app;
+  TempFolder photos;
+  void SetUp() override { Install(app, kSettings, {{"t.dat", SimpleTemplate(0)}}); }
+  RunResult Run(const std::vector<std::string>& args) { return RunProgram(app.program, args); }
+};
+
+TEST_F(RunFlowTest, WritesThePageAndEndsSilently) {
+  WriteFile(photos.path / "b.jpg", "b");
+  WriteFile(photos.path / "A.PNG", "a");
+  RunResult r = Run({photos.Text()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadFile(photos.path / "index.html"), "page 2\r\n<A.PNG>\r\n<b.jpg>\r\n*\r\n");
+}
+
+TEST_F(RunFlowTest, FolderTextRules) {
+  WriteFile(photos.path / "a.gif", "a");
+  // A trailing "/." loses the dot and the folder validates with its separator.
+  EXPECT_EQ(Run({photos.Text() + "/."}).status, 0);
+  // Enclosing quotes are dropped once.
+  EXPECT_EQ(Run({"\"" + photos.Text() + "\""}).status, 0);
+  // Two dots: only the last goes, so "x.." becomes "x." which does not exist.
+  RunResult twoDots = Run({photos.Text() + ".."});
+  EXPECT_EQ(twoDots.status, 1);
+  EXPECT_EQ(twoDots.err, M2(photos.Text() + "."));
+  // Arguments are joined with single blanks.
+  fs::create_directory(photos.path / "a b");
+  WriteFile(photos.path / "a b" / "x.bmp", "x");
+  EXPECT_EQ(Run({photos.Text() + "/a", "b"}).status, 0);
+  EXPECT_TRUE(fs::exists(photos.path / "a b" / "index.html"));
+}
+
+TEST_F(RunFlowTest, MessagesAndStatuses) {
+  RunResult missing = Run({photos.Text() + "/nowhere"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, M2(photos.Text() + "/nowhere"));
+
+  RunResult empty = Run({photos.Text()});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_EQ(empty.err, kM3);
+  EXPECT_EQ(ListFolder(photos.path), std::vector<std::string>{});
+
+  // No folder at all: the chooser yields nothing here, a silent end.
+  RunResult none = Run({});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.err, "");
+  EXPECT_EQ(Run({"."}).status, 0);
+}
+
+TEST_F(RunFlowTest, ImagesOnlyInSubfoldersCountOnlyWhenTheTreeIsListed) {
+  WriteFile(photos.path / "sub" / "a.jpg", "a");
+  EXPECT_EQ(Run({photos.Text()}).err, kM3);
+  Installation tree;
+  Install(tree, kSettings, {{"t.dat", SimpleTemplate(1)}});
+  RunResult r = RunProgram(tree.program, {photos.Text()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(photos.path / "index.html"), "page 1\r\n<sub/a.jpg>\r\n*\r\n");
+}
+
+TEST_F(RunFlowTest, AnOrdinaryFilePassesValidationButHasNothingToList) {
+  WriteFile(photos.path / "a.jpg", "a");
+  RunResult r = Run({(photos.path / "a.jpg").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, kM3);
+}
+
+TEST(RunFlowLoadTest, BadSettingsOrTemplatesGiveTheLoadMessages) {
+  TempFolder photos;
+  WriteFile(photos.path / "a.jpg", "a");
+  std::string longName(1500, 'n');
+  struct Case {
+    const char* what;
+    std::string settings;
+    std::vector<std::pair<std::string, std::string>> templates;
+    std::string err;
+  } cases[] = {
+      {"no settings file", "", {}, kM1},
+      {"missing template", kSettings, {}, "pagrimo: t.datが見つかりません\n" + kM1},
+      {"hidden template", "[Pagrimo]\ndefault=.t.dat\n", {{".t.dat", SimpleTemplate(0)}},
+       "pagrimo: .t.datが見つかりません\n" + kM1},
+      {"empty template", kSettings, {{"t.dat", ""}}, kM1},
+      {"binary garbage", kSettings, {{"t.dat", std::string("\0\xff\x01\x80\r\x1a", 6)}}, kM1},
+      {"first record not a number", kSettings, {{"t.dat", TemplateText({"x,0", "*", "*", "*"})}},
+       kM1},
+      {"number out of range", kSettings,
+       {{"t.dat", TemplateText({"2147483648,0", "*", "*", "*"})}}, kM1},
+      {"page section ended by the end of the file", kSettings,
+       {{"t.dat", TemplateText({"0,0", "page"})}}, kM1},
+      {"folder section ended by the end of the file", kSettings,
+       {{"t.dat", TemplateText({"0,0", "page", "*", "folder"})}}, kM1},
+      {"wildcard template name", "[Pagrimo]\ndefault=*.dat\n", {{"t.dat", SimpleTemplate(0)}},
+       kM1},
+      {"template name that is a folder", "[Pagrimo]\ndefault=sub\n", {{"sub/x", "x"}},
+       "pagrimo: subが見つかりません\n" + kM1},
+      {"value over 1023 bytes", "[Pagrimo]\ndefault=" + longName + "\n", {},
+       "pagrimo: " + longName.substr(0, 1023) + "が見つかりません\n" + kM1},
+  };
+  for (const auto& c : cases) {
+    Installation app;
+    Install(app, c.settings, c.templates);
+    RunResult r = RunProgram(app.program, {photos.Text()});
+    EXPECT_EQ(r.status, 1) << c.what;
+    EXPECT_EQ(r.err, c.err) << c.what;
+    EXPECT_EQ(ListFolder(photos.path), std::vector<std::string>{"a.jpg"}) << c.what;
+  }
+}
+
+TEST(RunFlowLoadTest, TemplatesInASubfolderAndSectionsEndedByTheFile) {
+  TempFolder photos;
+  WriteFile(photos.path / "a.jpg", "a");
+  Installation app;
+  // The file item section ends with the file: its last line is dropped.
+  Install(app, "[pagrimo]\n DEFAULT = sub/t.dat \n",
+          {{"sub/t.dat", TemplateText({"0", "0", "[filelist]", "*", "*", "A [filename]", "B"})}});
+  RunResult r = RunProgram(app.program, {photos.Text()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(photos.path / "index.html"), "A a.jpg\r\n\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+// Helpers for tests that work on real files: temporary folders, whole-file
+// reads and writes, and running the built program.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+/// A fresh folder below the system's temporary folder, removed with all its
+/// contents (permissions restored first) when the object goes.
+struct TempFolder {
+  std::filesystem::path path;
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  /// The folder's path as the program's UTF-8 text, with no trailing separator.
+  std::string Text() const;
+};
+
+/// Writes bytes to path, creating the folders above it.
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+/// The whole file, or "<missing>" when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
+/// Names of the entries of a folder, sorted, for comparing what a run wrote.
+std::vector<std::string> ListFolder(const std::filesystem::path& folder);
+
+/// What a finished program left: its exit status and what it printed.
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+/// Runs program with the given arguments (each passed as one argument) and
+/// the extra environment entries NAME=VALUE; waits for it.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& environment = {});
+
+/// A copy of the built program in its own folder with the given settings file
+/// and templates (name, bytes), so that a test chooses what it loads.
+struct Installation {
+  TempFolder folder;
+  std::string program;
+};
+void Install(Installation& installation, const std::string& settings,
+             const std::vector<std::pair<std::string, std::string>>& templates);
+
+/// A template file's text from its lines, each ended by CR LF, with the
+/// UTF-8 byte order mark in front when utf8 is set.
+std::string TemplateText(const std::vector<std::string>& lines, bool utf8 = false);
+
+}  // namespace testing_support

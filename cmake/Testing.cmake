@@ -4,6 +4,11 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 file(GLOB_RECURSE PAGRIMO_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*_test.cpp)
+if(WIN32)
+  list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/posix_test\\.cpp$")
+else()
+  list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/win32_test\\.cpp$")
+endif()
 file(GLOB PAGRIMO_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
 
 add_library(pagrimo_test_support STATIC

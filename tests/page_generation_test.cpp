@@ -75,36 +75,37 @@ TEST(PageGenerationTest, ListingMode2AndNamingRules) {
     std::string p = t.root.Text() + "/";
     std::string top = t.root.path.filename().string();
     std::string topPage = c.naming == 1 ? top + ".html" : c.topPage;
-    RunResult r = RunWith(
-        TemplateText({"2," + std::to_string(c.naming), "[numdir] [numfile]", "[dirlist]--",
-                      "[filelist]*", "*", "[reldir]|[relfile]|[dir]|[file]|[filelist]", "*",
-                      "[filename]", "*"}),
-        t.root.Text());
+    RunResult r =
+        RunWith(TemplateText({"2," + std::to_string(c.naming), "[numdir] [numfile]", "[dirlist]--",
+                              "[filelist]*", "*", "[reldir]|[relfile]|[dir]|[file]|[filelist]", "*",
+                              "[filename]", "*"}),
+                t.root.Text());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(t.root.path / "sub one" / "deeper" / c.deepPage),
               Page({"0 1", "--", "w.png", "*"}));
     EXPECT_EQ(ReadFile(t.root.path / "sub one" / c.subPage),
-              Page({"1 1", "deeper|deeper/" + c.deepPage + "|" + p + "sub one/deeper|" + p +
-                               "sub one/deeper/" + c.deepPage + "|z.jpg",
+              Page({"1 1",
+                    "deeper|deeper/" + c.deepPage + "|" + p + "sub one/deeper|" + p +
+                        "sub one/deeper/" + c.deepPage + "|z.jpg",
                     "", "--", "z.jpg", "*"}));
     // "[filelist]" inside a folder item is replaced by the page's file list;
     // the empty folder gets no page and no entry.
-    std::string files = Page({"#1.PNG", "%41.gif", "a&b.BMP", "b c.jpg", "back\\slash.jpg", "写真.jpeg"});
-    std::string item1 = "[filename]|[filename]/index.html|" + p + "[filename]|" + p +
-                        "[filename]/index.html|";
+    std::string files =
+        Page({"#1.PNG", "%41.gif", "a&b.BMP", "b c.jpg", "back\\slash.jpg", "写真.jpeg"});
+    std::string item1 =
+        "[filename]|[filename]/index.html|" + p + "[filename]|" + p + "[filename]/index.html|";
     if (c.naming != 0) {
       item1 = "[filename]|[filename]/[filename].html|" + p + "[filename]|" + p +
               "[filename]/[filename].html|";
     }
-    std::string item2 = "sub one|sub one/" + c.subPage + "|" + p + "sub one|" + p + "sub one/" +
-                        c.subPage + "|";
-    std::string item3 = c.naming == 0 ? "x.jpg|x.jpg/index.html|" + p + "x.jpg|" + p +
-                                            "x.jpg/index.html|"
-                                      : "x.jpg|x.jpg/x.jpg.html|" + p + "x.jpg|" + p +
-                                            "x.jpg/x.jpg.html|";
-    EXPECT_EQ(ReadFile(t.root.path / topPage),
-              "3 6\r\n" + item1 + files + "\r\n" + item2 + files + "\r\n" + item3 + files +
-                  "\r\n--\r\n" + files + "*\r\n")
+    std::string item2 =
+        "sub one|sub one/" + c.subPage + "|" + p + "sub one|" + p + "sub one/" + c.subPage + "|";
+    std::string item3 = c.naming == 0
+                            ? "x.jpg|x.jpg/index.html|" + p + "x.jpg|" + p + "x.jpg/index.html|"
+                            : "x.jpg|x.jpg/x.jpg.html|" + p + "x.jpg|" + p + "x.jpg/x.jpg.html|";
+    EXPECT_EQ(ReadFile(t.root.path / topPage), "3 6\r\n" + item1 + files + "\r\n" + item2 + files +
+                                                   "\r\n" + item3 + files + "\r\n--\r\n" + files +
+                                                   "*\r\n")
         << "naming " << c.naming;
     EXPECT_FALSE(fs::exists(t.root.path / "empty" / "index.html"));
     EXPECT_FALSE(fs::exists(t.root.path / ".hid" / "index.html"));
@@ -113,10 +114,11 @@ TEST(PageGenerationTest, ListingMode2AndNamingRules) {
 
 TEST(PageGenerationTest, ManyImagesAndAReplacedPage) {
   TempFolder f;
-  for (int i = 0; i < 150; ++i) WriteFile(f.path / ("IMG_" + std::to_string(1000 + i) + ".JPG"), "");
+  for (int i = 0; i < 150; ++i)
+    WriteFile(f.path / ("IMG_" + std::to_string(1000 + i) + ".JPG"), "");
   WriteFile(f.path / "index.html", "an old page that is longer than the new one will be");
-  RunResult r = RunWith(TemplateText({"0,0", "[numfile]:[filelist]*", "*", "*", "[fileid],", "*"}),
-                        f.Text());
+  RunResult r =
+      RunWith(TemplateText({"0,0", "[numfile]:[filelist]*", "*", "*", "[fileid],", "*"}), f.Text());
   ASSERT_EQ(r.status, 0) << r.err;
   std::string expected = "150:";
   for (int i = 1; i <= 150; ++i) expected += std::to_string(i) + ",\r\n";
@@ -127,8 +129,8 @@ TEST(PageGenerationTest, ManyImagesAndAReplacedPage) {
 TEST(PageGenerationTest, Utf8TemplatesWriteUtf8PagesWithTheMark) {
   TempFolder f;
   WriteFile(f.path / "海.jpg", "");
-  RunResult r = RunWith(TemplateText({"0,0", "写真 [filelist]*", "*", "*", "[filename]", "*"}, true),
-                        f.Text());
+  RunResult r = RunWith(
+      TemplateText({"0,0", "写真 [filelist]*", "*", "*", "[filename]", "*"}, true), f.Text());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(f.path / "index.html"), "\xEF\xBB\xBF写真 海.jpg\r\n*\r\n");
 }

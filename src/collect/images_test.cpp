@@ -23,12 +23,12 @@ TEST(ImageTest, RecognisesImagesByTheEndOfTheirName) {
     const char* name;
     bool image;
   } cases[] = {
-      {"a.gif", true},         {"IMG_0001.JPG", true},    {"Logo.Png", true},
-      {"x.jpeg", true},        {"x.JPEG", true},          {"x.bmp", true},
-      {"archive.tar.gif", true}, {".png", true},          {"photo.gif.txt", false},
-      {"photo.jpg.bak", false}, {"photo.tif", false},     {"clip.jpe", false},
-      {"readme.txt", false},   {"index.html", false},     {"jpg", false},
-      {"x.jpg ", false},       {"写真.JpG", true},        {"", false},
+      {"a.gif", true},           {"IMG_0001.JPG", true}, {"Logo.Png", true},
+      {"x.jpeg", true},          {"x.JPEG", true},       {"x.bmp", true},
+      {"archive.tar.gif", true}, {".png", true},         {"photo.gif.txt", false},
+      {"photo.jpg.bak", false},  {"photo.tif", false},   {"clip.jpe", false},
+      {"readme.txt", false},     {"index.html", false},  {"jpg", false},
+      {"x.jpg ", false},         {"写真.JpG", true},     {"", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsImageName(c.name), c.image) << c.name;
 }
@@ -39,8 +39,13 @@ TEST(ImageTest, CollectsTheTreeSubfoldersFirst) {
                            "Zoo/notes.txt", "album/x.gif", "album/old/p.bmp"}) {
     WriteFile(f.path / name, name);
   }
-  ImageList tree{"", "album" + S + "old" + S + "p.bmp", "album" + S + "x.gif",
-                 "Zoo" + S + "a.jpg", "Zoo" + S + "b.PNG", "B.gif", "c.JPEG"};
+  ImageList tree{"",
+                 "album" + S + "old" + S + "p.bmp",
+                 "album" + S + "x.gif",
+                 "Zoo" + S + "a.jpg",
+                 "Zoo" + S + "b.PNG",
+                 "B.gif",
+                 "c.JPEG"};
   EXPECT_EQ(Collect(f.Text(), true), tree);
   EXPECT_EQ(Collect(f.Text() + S, true), tree);
   EXPECT_EQ(Collect(f.Text(), false), (ImageList{"", "B.gif", "c.JPEG"}));

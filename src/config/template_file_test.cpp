@@ -6,7 +6,8 @@ namespace {
 
 TEST(TemplateFileTest, ReadsTheTenLineExample) {
   TemplateSet set;
-  ASSERT_TRUE(ParseTemplate("2,1\r\nTop\r\n\r\nMiddle\r\n*\r\nFolder\r\n*\r\n\r\nFile\r\n*\r\n", set));
+  ASSERT_TRUE(
+      ParseTemplate("2,1\r\nTop\r\n\r\nMiddle\r\n*\r\nFolder\r\n*\r\n\r\nFile\r\n*\r\n", set));
   EXPECT_EQ(set.listingMode, 2);
   EXPECT_EQ(set.pageNaming, 1);
   EXPECT_EQ(set.pageText, "Top\r\n\r\nMiddle\r\n");
@@ -26,8 +27,8 @@ TEST(TemplateFileTest, SectionsAndLineEnds) {
       {"an empty line after it keeps it", "0,0\r\nP\r\n*\r\nF\r\n*\r\nA\r\nB\r\n\r\n", "P\r\n",
        "F\r\n", "A\r\nB\r\n"},
       {"no final line end", "0,0\r\nP\r\n*\r\nF\r\n*\r\nA\r\nB", "P\r\n", "F\r\n", "A\r\n"},
-      {"blanked markers are content", "0,0\r\n *\r\n* \r\n*\r\n*\r\n*\r\n", " *\r\n* \r\n",
-       "\r\n", "\r\n"},
+      {"blanked markers are content", "0,0\r\n *\r\n* \r\n*\r\n*\r\n*\r\n", " *\r\n* \r\n", "\r\n",
+       "\r\n"},
       {"leading empty lines vanish, inner and trailing stay",
        "0,0\r\n\r\n\r\nA\r\n\r\nB\r\n\r\n*\r\n*\r\n*\r\n", "A\r\n\r\nB\r\n\r\n", "\r\n", "\r\n"},
       {"LF only", "0,0\nP1\nP2\n*\nF\n*\nI\n*\n", "P1\r\nP2\r\n", "F\r\n", "I\r\n"},
@@ -82,11 +83,11 @@ TEST(TemplateFileTest, MissingLinesFailTheLoad) {
       "",
       "1,0",
       "1,0\r\n",
-      "1\r\n",                      // the second number is missing
-      "1,0\r\npage\r\n",            // page section ended by the end of the file
-      "1,0\r\npage\r\n*\r\n",       // nothing left for the folder section
-      "1,0\r\n*\r\nfolder\r\n",     // folder section ended by the end of the file
-      "1,0\r\n*\r\n*\r\n",          // nothing left for the file section
+      "1\r\n",                   // the second number is missing
+      "1,0\r\npage\r\n",         // page section ended by the end of the file
+      "1,0\r\npage\r\n*\r\n",    // nothing left for the folder section
+      "1,0\r\n*\r\nfolder\r\n",  // folder section ended by the end of the file
+      "1,0\r\n*\r\n*\r\n",       // nothing left for the file section
   };
   for (const char* text : texts) {
     TemplateSet set;

@@ -65,7 +65,8 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
     }
     fileList += item;
   }
-  std::string page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
+  std::string page =
+      ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
   std::string reason;
   if (!platform::ReplaceTextFile(folderPath + name, page, set.encoding, reason)) {
     failure = "cannot write the page " + folderPath + name + ": " + reason;
@@ -123,8 +124,8 @@ bool ExpandFileItem(const std::string& text, const std::string& folderPath,
 }
 
 std::string ExpandPage(const std::string& text, const std::string& folderPath,
-                       std::int32_t fileCount, std::int32_t folderCount,
-                       const std::string& dirList, const std::string& fileList) {
+                       std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
+                       const std::string& fileList) {
   std::string r = ReplaceText(text, "[path]", folderPath);
   r = ReplaceText(r, "[path\\]", DoubleBackslashes(folderPath));
   r = ReplaceText(r, "[numfile]", Number(fileCount));

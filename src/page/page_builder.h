@@ -23,8 +23,8 @@ bool ExpandFileItem(const std::string& text, const std::string& folderPath,
 /// The page: [path] [path\] [numfile] [numdir] [numfile-] [numdir-] [dirlist]
 /// [filelist].
 std::string ExpandPage(const std::string& text, const std::string& folderPath,
-                       std::int32_t fileCount, std::int32_t folderCount,
-                       const std::string& dirList, const std::string& fileList);
+                       std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
+                       const std::string& fileList);
 
 /// Writes the page of folder (and in listing mode 2 those below it, children
 /// first) when it has something to show, and sets pageFileName to its name;

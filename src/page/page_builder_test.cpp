@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "page/text_helpers.h"
-
 #include "platform/platform.h"
 #include "support/test_support.h"
 
@@ -34,9 +33,10 @@ std::string Build(const TemplateSet& set, const std::string& folder, bool isTop 
 
 TEST(ExpansionTest, FileItemStepsRunInOrder) {
   std::string r, failure;
-  ASSERT_TRUE(ExpandFileItem("[path]|[numfile]|[fileid]|[numfile-]|[fileid-]|[filename]|[path\\]|"
-                             "[filename\\]|[numdir]|[reldir]|[unknown]",
-                             "C:" + S + "p" + S, "a" + S + "b.jpg", 1, 1, r, failure));
+  ASSERT_TRUE(
+      ExpandFileItem("[path]|[numfile]|[fileid]|[numfile-]|[fileid-]|[filename]|[path\\]|"
+                     "[filename\\]|[numdir]|[reldir]|[unknown]",
+                     "C:" + S + "p" + S, "a" + S + "b.jpg", 1, 1, r, failure));
   std::string d = DS;
   EXPECT_EQ(r, "C:" + S + "p" + S + "|1|1|0|0|a" + S + "b.jpg|C:" + d + "p" + d + "|a" + d +
                    "b.jpg|[numdir]|[reldir]|[unknown]");
@@ -76,7 +76,8 @@ TEST(ExpansionTest, FolderItemAndPage) {
   EXPECT_EQ(ExpandPage("[path]|[path\\]|[numfile]|[numdir]|[numfile-]|[numdir-]|[dirlist]|"
                        "[filelist]|[fileid]",
                        p, 2, 0, "D[filelist][numfile]", "F[dirlist][path]"),
-            p + "|" + DS + "ph" + DS + "|2|0|1|-1|DF[dirlist][path][numfile]|F[dirlist][path]|"
+            p + "|" + DS + "ph" + DS +
+                "|2|0|1|-1|DF[dirlist][path][numfile]|F[dirlist][path]|"
                 "[fileid]");
 }
 
@@ -84,8 +85,8 @@ TEST(BuildPageTest, ModesAndNaming) {
   TempFolder f;
   // root: one image; pics2: two images; empty: nothing at all; deep: only a
   // subfolder with an image.
-  for (const char* name : {"a.jpg", "pics2/b.png", "pics2/C.gif", "empty/readme.txt",
-                           "deep/inner/d.bmp"}) {
+  for (const char* name :
+       {"a.jpg", "pics2/b.png", "pics2/C.gif", "empty/readme.txt", "deep/inner/d.bmp"}) {
     WriteFile(f.path / name, "x");
   }
   TemplateSet set = Set(2, 0, "<[numfile]/[numdir]/[numdir-]>[dirlist][filelist]", "D:[relfile];",
@@ -93,8 +94,7 @@ TEST(BuildPageTest, ModesAndNaming) {
   EXPECT_EQ(Build(set, f.Text()), "index.html");
   EXPECT_EQ(ReadFile(f.path / "index.html"),
             "<1/2/1>D:deep" + S + "index.html;\r\nD:pics2" + S + "index.html;\r\nF:a.jpg;\r\n\r\n");
-  EXPECT_EQ(ReadFile(f.path / "deep" / "index.html"),
-            "<0/1/0>D:inner" + S + "index.html;\r\n\r\n");
+  EXPECT_EQ(ReadFile(f.path / "deep" / "index.html"), "<0/1/0>D:inner" + S + "index.html;\r\n\r\n");
   EXPECT_EQ(ReadFile(f.path / "pics2" / "index.html"), "<2/0/-1>F:b.png;\r\nF:C.gif;\r\n\r\n");
   EXPECT_FALSE(fs::exists(f.path / "empty" / "index.html"));
 
@@ -102,10 +102,10 @@ TEST(BuildPageTest, ModesAndNaming) {
   set.pageNaming = 1;
   std::string top = FolderDisplayName(f.Text()) + ".html";
   EXPECT_EQ(Build(set, f.Text() + S), top);
-  EXPECT_EQ(ReadFile(f.path / top).rfind("<1/2/1>D:deep" + S + "deep.html;\r\nD:pics2" + S +
-                                              "pics2.html;\r\nF:a.jpg;",
-                                          0),
-            0u);
+  EXPECT_EQ(
+      ReadFile(f.path / top)
+          .rfind("<1/2/1>D:deep" + S + "deep.html;\r\nD:pics2" + S + "pics2.html;\r\nF:a.jpg;", 0),
+      0u);
   EXPECT_TRUE(fs::exists(f.path / "deep" / "inner" / "inner.html"));
   // Any other rule: index.html on top, folder names below.
   set.pageNaming = 7;
@@ -113,11 +113,12 @@ TEST(BuildPageTest, ModesAndNaming) {
   EXPECT_EQ(Build(set, (f.path / "pics2").string(), false), "pics2.html");
 
   // Mode 1: the whole tree on one page, relative names.
-  set = Set(1, 0, "[numfile] [numdir] [numdir-]|[dirlist]|[filelist]", "never", "[fileid]=[filename];");
+  set = Set(1, 0, "[numfile] [numdir] [numdir-]|[dirlist]|[filelist]", "never",
+            "[fileid]=[filename];");
   EXPECT_EQ(Build(set, f.Text()), "index.html");
-  EXPECT_EQ(ReadFile(f.path / "index.html"),
-            "4 0 -1||1=deep" + S + "inner" + S + "d.bmp;\r\n2=pics2" + S + "b.png;\r\n3=pics2" + S +
-                "C.gif;\r\n4=a.jpg;\r\n\r\n");
+  EXPECT_EQ(ReadFile(f.path / "index.html"), "4 0 -1||1=deep" + S + "inner" + S +
+                                                 "d.bmp;\r\n2=pics2" + S + "b.png;\r\n3=pics2" + S +
+                                                 "C.gif;\r\n4=a.jpg;\r\n\r\n");
   // Mode 0: the folder's own images; nothing to show writes nothing.
   set.listingMode = 0;
   EXPECT_EQ(Build(set, f.Text()), "index.html");

@@ -48,10 +48,14 @@ TEST(TextHelpersTest, FolderDisplayNameTakesTheLastComponent) {
   struct Case {
     std::string path, name;
   } cases[] = {
-      {P("C:\\photos\\trip\\"), "trip"}, {P("C:\\photos\\trip"), "trip"},
-      {P("C:\\"), "root"},               {"C:", "root"},
-      {"photos", "root"},                {"", "root"},
-      {P("C:\\photos\\\\"), ""},         {P("\\"), "root"},
+      {P("C:\\photos\\trip\\"), "trip"},
+      {P("C:\\photos\\trip"), "trip"},
+      {P("C:\\"), "root"},
+      {"C:", "root"},
+      {"photos", "root"},
+      {"", "root"},
+      {P("C:\\photos\\\\"), ""},
+      {P("\\"), "root"},
       {P("\\写真\\旅行"), "旅行"},
   };
   for (const auto& c : cases) EXPECT_EQ(FolderDisplayName(c.path), c.name) << c.path;

@@ -96,13 +96,19 @@ TEST(PosixFileTest, ReadTextFileDetectsTheByteOrderMark) {
   TempFolder f;
   std::string text, reason;
   platform::TextEncoding encoding;
-  WriteFile(f.path / "u.dat", "\xEF\xBB\xBF" "1,0");
+  WriteFile(f.path / "u.dat",
+            "\xEF\xBB\xBF"
+            "1,0");
   ASSERT_TRUE(platform::ReadTextFile((f.path / "u.dat").string(), text, encoding, reason));
   EXPECT_EQ(text, "1,0");
   EXPECT_EQ(encoding, platform::TextEncoding::kUtf8Bom);
-  WriteFile(f.path / "s.dat", "\xEF\xBB" "1,0");
+  WriteFile(f.path / "s.dat",
+            "\xEF\xBB"
+            "1,0");
   ASSERT_TRUE(platform::ReadTextFile((f.path / "s.dat").string(), text, encoding, reason));
-  EXPECT_EQ(text, "\xEF\xBB" "1,0");
+  EXPECT_EQ(text,
+            "\xEF\xBB"
+            "1,0");
   EXPECT_EQ(encoding, platform::TextEncoding::kSystem);
   EXPECT_FALSE(platform::ReadTextFile(f.Text(), text, encoding, reason));
   EXPECT_FALSE(platform::ReadTextFile(f.Text() + "/none", text, encoding, reason));

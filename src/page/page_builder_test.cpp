@@ -81,6 +81,28 @@ TEST(ExpansionTest, FolderItemAndPage) {
                 "[fileid]");
 }
 
+TEST(ExpansionTest, UrlAndHtmlFormsComeAfterTheirTwins) {
+  std::string p = S + "a b" + S, r, failure;
+  std::string url = UrlForm(p);
+  ASSERT_TRUE(ExpandFileItem("[filename%]|[filename&]|[path%]|[path&]|[filename]", p, "<b>#.jpg",
+                             1, 1, r, failure));
+  EXPECT_EQ(r, "%3Cb%3E%23.jpg|&lt;b&gt;#.jpg|" + url + "|" + HtmlForm(p) + "|<b>#.jpg");
+  // A name holding a placeholder: the plain step inserts it early, so the
+  // later forms expand it; the forms themselves insert no brackets.
+  ASSERT_TRUE(ExpandFileItem("[filename]", p, "[filename&].jpg", 1, 1, r, failure));
+  EXPECT_EQ(r, "[filename&amp;].jpg.jpg");
+  EXPECT_EQ(ExpandFolderItem("[reldir%] [relfile%] [dir%] [file%] [reldir&] [relfile&] [dir&] "
+                             "[file&]",
+                             p, "x&y", "x&y" + S + "i.html"),
+            "x%26y x%26y/i.html " + UrlForm(p + "x&y") + " " + UrlForm(p + "x&y" + S + "i.html") +
+                " x&amp;y x&amp;y" + S + "i.html " + HtmlForm(p) + "x&amp;y " + HtmlForm(p) +
+                "x&amp;y" + S + "i.html");
+  // On the page, the forms of the path run before the lists are inserted, so
+  // values inside the lists are never expanded again.
+  EXPECT_EQ(ExpandPage("[path%] [path&] [filelist]", p, 1, 0, "", "[path%][path&]"),
+            url + " " + HtmlForm(p) + " [path%][path&]");
+}
+
 TEST(BuildPageTest, ModesAndNaming) {
   TempFolder f;
   // root: one image; pics2: two images; empty: nothing at all; deep: only a

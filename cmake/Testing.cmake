@@ -28,3 +28,14 @@ add_executable(pagrimo_e2e_tests ${PAGRIMO_E2E_TESTS})
 target_link_libraries(pagrimo_e2e_tests PRIVATE pagrimo_test_support GTest::gtest_main)
 add_dependencies(pagrimo_e2e_tests pagrimo)
 gtest_discover_tests(pagrimo_e2e_tests DISCOVERY_TIMEOUT 60)
+
+# Every page of every bundled template, opened in headless Chromium; skipped
+# where no Chromium is installed.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND AND NOT CMAKE_CROSSCOMPILING)
+  add_test(NAME browser_pages
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/browser/check_pages.py
+      --program $<TARGET_FILE:pagrimo> --bundle ${CMAKE_BINARY_DIR}
+      --samples ${CMAKE_SOURCE_DIR}/samples/photos --out ${CMAKE_BINARY_DIR}/browser)
+  set_tests_properties(browser_pages PROPERTIES SKIP_RETURN_CODE 77 LABELS browser TIMEOUT 240)
+endif()

@@ -21,8 +21,9 @@ bool EndsWith(const std::string& text, const char* suffix, size_t length) {
 }
 
 // Appends the subfolder's path to ancestors when it may be entered: it can be
-// reached and is not already on the current path.
+// reached, is not already on the current path, and is not too deep.
 bool Enter(const std::string& subfolder, Ancestors& ancestors) {
+  if (ancestors.size() > kMaxFolderDepth) return false;
   platform::FolderId id;
   if (!platform::GetFolderId(subfolder, id)) return false;
   if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) return false;

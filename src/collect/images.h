@@ -10,13 +10,20 @@
 /// subfolder name followed by the separator.
 using ImageList = NameList;
 
+/// Folders nested deeper than this below the starting folder are not entered,
+/// so the recursion's stack and the paths it builds stay bounded. It is twice
+/// the depth of the deepest path that fits in Linux's PATH_MAX (2,048 one-byte
+/// names); deeper paths than PATH_MAX work, up to this depth.
+inline constexpr size_t kMaxFolderDepth = 4096;
+
 /// True when the name ends in .gif, .jpg, .jpeg, .png or .bmp in any case.
 bool IsImageName(const std::string& name);
 
 /// Replaces list with the images of folder. With recurse, the entries of the
 /// subfolders come first, subfolder by subfolder in sorted order, then the
 /// folder's own images sorted by name. A folder that is its own ancestor on
-/// the current path (a link cycle) is not entered again.
+/// the current path (a link cycle) is not entered again, nor is a folder deeper
+/// than kMaxFolderDepth.
 void CollectImages(const std::string& folder, ImageList& list, bool recurse);
 
 /// True when CollectImages would find at least one image; stops at the first.

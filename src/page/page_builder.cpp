@@ -1,6 +1,7 @@
 #include "page/page_builder.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 #include "collect/images.h"
@@ -16,6 +17,26 @@ std::string Number(std::int64_t value) { return std::to_string(value); }
 std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, bool isTop) {
   if (set.pageNaming == 0 || (set.pageNaming != 1 && isTop)) return "index.html";
   return FolderDisplayName(folder) + ".html";
+}
+
+// Leaves out the images that can no longer be read since they were listed
+// (removed by someone else, or in a folder that can be listed but not
+// entered): the page shows what is there, and one vanished file does not end
+// the run.
+void DropUnreadable(const std::string& folderPath, ImageList& images) {
+  platform::FileStamp stamp;
+  std::string reason;
+  images.erase(std::remove_if(images.begin() + 1, images.end(),
+                              [&](const std::string& name) {
+                                return !platform::GetFileStamp(folderPath + name, stamp, reason);
+                              }),
+               images.end());
+}
+
+// Appends more to a list of expanded items, within the limit of a page.
+void AppendItem(std::string& list, const std::string& more) {
+  if (more.size() > kMaxTextBytes - list.size()) throw std::length_error("page too large");
+  list += more;
 }
 
 bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
@@ -34,10 +55,13 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
     for (int k = 1; k <= EntryCount(subfolders); ++k) {
       const std::string& name = subfolders[k];
       std::string subfolder = folderPath + name;
+      // Pages go into real folders of the tree only: a link may lead out of
+      // the tree, or to a folder of it that gets its own page anyway.
+      if ((platform::GetAttributes(subfolder) & platform::kLinkAttribute) != 0) continue;
       platform::FolderId id;
-      if (!platform::GetFolderId(subfolder, id) ||
+      if (ancestors.size() > kMaxFolderDepth || !platform::GetFolderId(subfolder, id) ||
           std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
-        continue;  // unreachable, or a link back to a folder on this path
+        continue;  // too deep, unreachable, or a folder already on this path
       }
       ancestors.push_back(id);
       std::string subpage;
@@ -50,23 +74,33 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
     }
   }
   CollectImages(folder, images, set.listingMode == 1);
+  DropUnreadable(folderPath, images);
   int fileCount = EntryCount(images);
   int folderCount = EntryCount(subfolderNames);
   if (fileCount == 0 && folderCount == 0) return true;
 
   std::string name = PageFileNameFor(set, folder, isTop);
-  std::string dirList, fileList, item;
-  for (int k = 1; k <= folderCount; ++k) {
-    dirList += ExpandFolderItem(set.folderItemText, folderPath, subfolderNames[k], subpageLinks[k]);
-  }
-  for (int j = 1; j <= fileCount; ++j) {
-    if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure)) {
-      return false;
+  std::string dirList, fileList, item, page;
+  // Values are expanded again by later steps, so placeholders in folder and
+  // file names can multiply a page; past kMaxTextBytes the run ends instead of
+  // exhausting memory, and the previous page stays.
+  try {
+    for (int k = 1; k <= folderCount; ++k) {
+      AppendItem(dirList, ExpandFolderItem(set.folderItemText, folderPath, subfolderNames[k],
+                                           subpageLinks[k]));
     }
-    fileList += item;
+    for (int j = 1; j <= fileCount; ++j) {
+      if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure)) {
+        return false;
+      }
+      AppendItem(fileList, item);
+    }
+    page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
+  } catch (const std::length_error&) {
+    failure = "cannot build the page " + folderPath + name + ": it would be larger than " +
+              Number(kMaxTextBytes >> 20) + " MiB";
+    return false;
   }
-  std::string page =
-      ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
   std::string reason;
   if (!platform::ReplaceTextFile(folderPath + name, page, set.encoding, reason)) {
     failure = "cannot write the page " + folderPath + name + ": " + reason;

@@ -2,6 +2,7 @@
 // placeholder-expansion engine.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 /// The path itself when it already ends in the separator, else the path
@@ -9,9 +10,13 @@
 /// tested.
 std::string WithTrailingSeparator(const std::string& path);
 
+/// The largest text that expansion builds: 256 MiB.
+inline constexpr size_t kMaxTextBytes = size_t{256} << 20;
+
 /// Replaces every occurrence of find (non-empty; an empty find returns the
 /// source), left to right and case-sensitively. Inserted text is never
-/// searched again, so a replacement may contain find.
+/// searched again, so a replacement may contain find. Throws
+/// std::length_error when the result would be longer than kMaxTextBytes.
 std::string ReplaceText(const std::string& source, const std::string& find,
                         const std::string& replacement);
 

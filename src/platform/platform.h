@@ -1,6 +1,7 @@
 // The thin layer over the operating system. Everything above it speaks UTF-8
 // std::string and knows nothing of the OS but the path separator below.
-// Exactly one implementation is compiled: posix.cpp or win32.cpp.
+// Exactly one implementation is compiled: posix.cpp or win32.cpp. Every
+// function that takes a path takes one of any length.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,8 @@ inline constexpr char kSeparator = '/';
 
 /// Attribute bit of a folder, as the enumeration masks use it.
 inline constexpr unsigned kFolderAttribute = 16;
+/// Attribute bit of a link (a symbolic link, or on Windows any reparse point).
+inline constexpr unsigned kLinkAttribute = 1024;
 
 /// Prepares the process: the user's locale for collation, case and dates,
 /// and the raw arguments, which only the POSIX port needs.
@@ -58,7 +61,9 @@ bool NextEntry(Enumeration& e, DirEntry& entry);
 /// Closes the enumeration early; harmless when already closed.
 void EndEnumeration(Enumeration& e);
 
-/// The attribute bits of a path (16 marks a folder); 0 when it does not exist.
+/// The attribute bits of a path (16 marks a folder, 1024 a link; a link's other
+/// bits are those of what it leads to); 0 when it does not exist. Paths of any
+/// length work, also those longer than the system's PATH_MAX.
 unsigned GetAttributes(const std::string& path);
 
 /// Identity of a folder: device and inode, or volume serial and file index.
@@ -92,8 +97,8 @@ std::string CollationKey(const std::string& text);
 /// All key=value entries of one section of an INI file, in file order. Section
 /// names match without regard to letter case; blanks around keys and values are
 /// trimmed. A missing file or section gives no entries.
-std::vector<std::pair<std::string, std::string>> ReadSettingsSection(
-    const std::string& path, const std::string& section);
+std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::string& path,
+                                                                     const std::string& section);
 
 /// The key state of a Windows virtual-key code; bit 15 set means held.
 std::uint16_t KeyState(int virtualKey);
@@ -122,7 +127,7 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 /// goes to a temporary file in the same folder that is renamed over the target
 /// only when complete, so a failure leaves the old file untouched and no
 /// temporary file behind. An existing read-only target is never replaced.
-bool ReplaceTextFile(const std::string& path, const std::string& text,
-                     TextEncoding encoding, std::string& reason);
+bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
+                     std::string& reason);
 
 }  // namespace platform

@@ -3,17 +3,20 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <cwchar>
 #include <cwctype>
+#include <random>
 #include <string>
 
 #include "platform/platform.h"
@@ -87,12 +90,81 @@ bool Admits(const std::string& name, char kind, unsigned mask) {
   return false;
 }
 
-char KindOfPath(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return 0;
+// A path as the kernel takes it: a folder descriptor and a path relative to
+// it. A path shorter than PATH_MAX goes as it is, relative to the current
+// folder; a longer one is opened a run of whole components at a time, so a
+// tree of any depth can be reached. The descriptor closes with the object.
+struct PathAt {
+  int dirfd = AT_FDCWD;
+  std::string rest;
+  PathAt() = default;
+  PathAt(const PathAt&) = delete;
+  PathAt& operator=(const PathAt&) = delete;
+  ~PathAt() {
+    if (dirfd >= 0) close(dirfd);
+  }
+};
+
+// False, with errno set, when a folder on the way cannot be opened or one
+// component alone is longer than the kernel takes.
+bool ReachPath(const std::string& path, PathAt& at) {
+  if (path.size() < PATH_MAX) {
+    at.rest = path;
+    return true;
+  }
+  size_t pos = path[0] == '/' ? 1 : 0;
+  at.dirfd = open(pos == 1 ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (at.dirfd < 0) return false;
+  while (path.size() - pos >= PATH_MAX) {
+    size_t slash = path.rfind('/', pos + PATH_MAX - 2);
+    if (slash == std::string::npos || slash < pos) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    if (slash > pos) {
+      std::string chunk = path.substr(pos, slash - pos);
+      int next = openat(at.dirfd, chunk.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      if (next < 0) return false;
+      close(at.dirfd);
+      at.dirfd = next;
+    }
+    pos = slash + 1;
+  }
+  at.rest = pos < path.size() ? path.substr(pos) : ".";
+  return true;
+}
+
+// stat (or lstat with AT_SYMLINK_NOFOLLOW) of a path of any length.
+bool StatPath(const std::string& path, struct stat& st, int flags = 0) {
+  PathAt at;
+  return ReachPath(path, at) && fstatat(at.dirfd, at.rest.c_str(), &st, flags) == 0;
+}
+
+// open of a path of any length; -1 with errno set on failure.
+int OpenPath(const std::string& path, int flags, mode_t mode = 0) {
+  PathAt at;
+  if (!ReachPath(path, at)) return -1;
+  return openat(at.dirfd, at.rest.c_str(), flags | O_CLOEXEC, mode);
+}
+
+char KindOf(const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return 'd';
   if (S_ISREG(st.st_mode)) return 'f';
   return 0;
+}
+
+char KindOfPath(const std::string& path) {
+  struct stat st;
+  if (!StatPath(path, st)) return 0;
+  return KindOf(st);
+}
+
+// The kind of an entry of an open folder, asked relative to the folder itself
+// so that no path is resolved again.
+char KindInFolder(DIR* dir, const char* name) {
+  struct stat st;
+  if (fstatat(dirfd(dir), name, &st, 0) != 0) return 0;
+  return KindOf(st);
 }
 
 bool NextFromState(EnumState& s, DirEntry& entry) {
@@ -117,7 +189,7 @@ bool NextFromState(EnumState& s, DirEntry& entry) {
     } else if (d->d_type == DT_REG) {
       kind = 'f';
     } else if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
-      kind = KindOfPath(s.folder + name);
+      kind = KindInFolder(s.dir, d->d_name);
     }
     if (!Admits(name, kind, s.mask)) continue;
     entry.name = std::move(name);
@@ -148,7 +220,7 @@ bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenPath(path, O_RDONLY);
   if (fd < 0) {
     reason = SystemReason(errno);
     return false;
@@ -168,6 +240,20 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& rea
   }
   close(fd);
   return true;
+}
+
+// Creates a new file ".pagrimo-XXXXXX" in the open folder dir, readable and
+// writable by the owner only, and sets name to its name; -1 with errno set.
+int CreateTemporary(int dir, std::string& name) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937 generator{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = ".pagrimo-";
+    for (int i = 0; i < 6; ++i) name += kLetters[generator() % (sizeof kLetters - 1)];
+    int fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -209,6 +295,22 @@ std::wstring LowerWide(const std::string& text) {
 Enumeration::~Enumeration() { EndEnumeration(*this); }
 
 void StartProcess(int argc, char** argv) {
+  // A file-size limit makes a page write fail with EFBIG, which is reported
+  // and cleaned up, instead of killing the program with a temporary file left.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // Folder trees are walked recursively, up to thousands of levels deep. On
+  // Linux the main thread's stack grows on demand up to the current limit,
+  // and at least 128 MiB below it are kept free for that, so raising the soft
+  // limit to 64 MiB gives the recursion room in every build.
+  constexpr rlim_t kStackBytes = rlim_t{64} << 20;
+  struct rlimit stack {};
+  if (getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur != RLIM_INFINITY &&
+      stack.rlim_cur < kStackBytes) {
+    stack.rlim_cur = stack.rlim_max == RLIM_INFINITY || stack.rlim_max > kStackBytes
+                         ? kStackBytes
+                         : stack.rlim_max;
+    setrlimit(RLIMIT_STACK, &stack);
+  }
   std::setlocale(LC_ALL, "");
   tzset();
   const char* collate = std::setlocale(LC_COLLATE, nullptr);
@@ -251,7 +353,9 @@ bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask,
     s->single = true;
   } else {
     if (s->namePattern.empty()) s->namePattern = "*";
-    s->dir = opendir(s->folder.empty() ? "." : s->folder.c_str());
+    int fd = OpenPath(s->folder.empty() ? "." : s->folder, O_RDONLY | O_DIRECTORY);
+    s->dir = fd < 0 ? nullptr : fdopendir(fd);
+    if (s->dir == nullptr && fd >= 0) close(fd);
   }
   return NextEntry(e, entry);
 }
@@ -273,7 +377,7 @@ void EndEnumeration(Enumeration& e) {
 
 unsigned GetAttributes(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return 0;
+  if (!StatPath(path, st)) return 0;
   unsigned bits = S_ISDIR(st.st_mode) ? kFolderAttribute : 128;  // 128: normal file
   if ((st.st_mode & 0222) == 0) bits |= 1;                         // read-only
   size_t slash = path.find_last_of('/', path.size() > 1 ? path.size() - 2 : 0);
@@ -282,12 +386,14 @@ unsigned GetAttributes(const std::string& path) {
       name != "../") {
     bits |= 2;  // hidden
   }
+  struct stat link;
+  if (StatPath(path, link, AT_SYMLINK_NOFOLLOW) && S_ISLNK(link.st_mode)) bits |= kLinkAttribute;
   return bits;
 }
 
 bool GetFolderId(const std::string& path, FolderId& id) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (!StatPath(path, st) || !S_ISDIR(st.st_mode)) return false;
   id.volume = static_cast<std::uint64_t>(st.st_dev);
   id.index = static_cast<std::uint64_t>(st.st_ino);
   return true;
@@ -295,7 +401,7 @@ bool GetFolderId(const std::string& path, FolderId& id) {
 
 bool GetFileStamp(const std::string& path, FileStamp& stamp, std::string& reason) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) {
+  if (!StatPath(path, st)) {
     reason = SystemReason(errno);
     return false;
   }
@@ -435,14 +541,26 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 
 bool ReplaceTextFile(const std::string& path, const std::string& text,
                      TextEncoding encoding, std::string& reason) {
+  // Everything happens relative to the page's folder, opened once, so a page
+  // deep below PATH_MAX's reach is written like any other.
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  int dir = OpenPath(folder, O_PATH | O_DIRECTORY);
+  if (dir < 0) {
+    reason = SystemReason(errno);
+    return false;
+  }
   mode_t mode = 0;
   struct stat st;
-  if (stat(path.c_str(), &st) == 0) {
+  if (fstatat(dir, name.c_str(), &st, 0) == 0) {
     if (S_ISDIR(st.st_mode)) {
+      close(dir);
       reason = "a folder stands where the page should be written";
       return false;
     }
     if ((st.st_mode & 0222) == 0) {
+      close(dir);
       reason = "the existing page is read-only";
       return false;
     }
@@ -452,13 +570,11 @@ bool ReplaceTextFile(const std::string& path, const std::string& text,
     umask(mask);
     mode = 0666 & ~mask;
   }
-  size_t slash = path.rfind('/');
-  std::string temp =
-      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-      ".pagrimo-XXXXXX";
-  int fd = mkstemp(temp.data());
+  std::string temp;
+  int fd = CreateTemporary(dir, temp);
   if (fd < 0) {
     reason = SystemReason(errno);
+    close(dir);
     return false;
   }
   bool ok = encoding != TextEncoding::kUtf8Bom || WriteAll(fd, "\xEF\xBB\xBF", 3);
@@ -472,14 +588,15 @@ bool ReplaceTextFile(const std::string& path, const std::string& text,
     ok = false;
     error = errno;
   }
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) {
+  if (ok && renameat(dir, temp.c_str(), dir, name.c_str()) != 0) {
     ok = false;
     error = errno;
   }
   if (!ok) {
-    unlink(temp.c_str());
+    unlinkat(dir, temp.c_str(), 0);
     reason = SystemReason(error != 0 ? error : EIO);
   }
+  close(dir);
   return ok;
 }
 

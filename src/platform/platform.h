@@ -1,7 +1,8 @@
 // The thin layer over the operating system. Everything above it speaks UTF-8
 // std::string and knows nothing of the OS but the path separator below.
-// Exactly one implementation is compiled: posix.cpp or win32.cpp. Every
-// function that takes a path takes one of any length.
+// Exactly one implementation is compiled: posix.cpp or win32.cpp. On POSIX
+// every function that takes a path takes one of any length, also one longer
+// than PATH_MAX.
 #pragma once
 
 #include <cstdint>

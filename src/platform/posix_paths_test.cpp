@@ -1,0 +1,99 @@
+// The POSIX layer on paths longer than PATH_MAX, and the link attribute.
+#ifndef _WIN32
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/hostile.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+// A folder below base whose path is longer than PATH_MAX, built through
+// descriptors; the path is returned.
+std::string DeepFolder(const TempFolder& base, size_t componentLength, int count) {
+  std::string path = base.Text();
+  Dir root(path);
+  int fd = dup(root.fd);
+  for (int i = 0; i < count; ++i) {
+    std::string name(componentLength, static_cast<char>('a' + i % 26));
+    MakeFolderAt(fd, name);
+    int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = next;
+    path += "/" + name;
+  }
+  close(fd);
+  return path;
+}
+
+TEST(PosixPathsTest, EveryPathFunctionReachesBeyondPathMax) {
+  struct Case {
+    size_t componentLength;
+    int count;
+  } cases[] = {{255, 20}, {1, 2100}, {100, 45}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.componentLength) + " x " + std::to_string(c.count));
+    TempFolder base;
+    std::string folder = DeepFolder(base, c.componentLength, c.count);
+    ASSERT_GT(folder.size(), size_t{PATH_MAX});
+    std::string page = folder + "/index.html", reason;
+    ASSERT_TRUE(platform::ReplaceTextFile(page, "first", platform::TextEncoding::kSystem, reason))
+        << reason;
+    ASSERT_TRUE(platform::ReplaceTextFile(page, "second", platform::TextEncoding::kUtf8Bom, reason))
+        << reason;
+    std::string text;
+    platform::TextEncoding encoding{};
+    ASSERT_TRUE(platform::ReadTextFile(page, text, encoding, reason)) << reason;
+    EXPECT_EQ(text, "second");
+    EXPECT_EQ(encoding, platform::TextEncoding::kUtf8Bom);
+    platform::FileStamp stamp;
+    ASSERT_TRUE(platform::GetFileStamp(page, stamp, reason)) << reason;
+    EXPECT_EQ(stamp.size, 9);
+    platform::FolderId id;
+    EXPECT_TRUE(platform::GetFolderId(folder, id));
+    EXPECT_TRUE(platform::GetFolderId(folder + "/", id));
+    EXPECT_EQ(platform::GetAttributes(folder) & platform::kFolderAttribute,
+              platform::kFolderAttribute);
+    platform::Enumeration scan;
+    platform::DirEntry entry;
+    ASSERT_TRUE(platform::StartEnumeration(scan, folder + "/*", 0, entry));
+    EXPECT_EQ(entry.name, "index.html");
+    EXPECT_FALSE(platform::NextEntry(scan, entry));
+    // A missing part of a long path is simply missing.
+    EXPECT_EQ(platform::GetAttributes(folder + "/no/such/thing"), 0u);
+    EXPECT_FALSE(platform::GetFolderId(folder + "/missing", id));
+    EXPECT_FALSE(platform::ReplaceTextFile(folder + "/missing/index.html", "",
+                                           platform::TextEncoding::kSystem, reason));
+    EXPECT_EQ(reason, "No such file or directory");
+    Dir root(base.Text());
+    EmptyFolderAt(root.fd);
+  }
+}
+
+TEST(PosixPathsTest, LinksCarryTheLinkAttribute) {
+  TempFolder f;
+  WriteFile(f.path / "real" / "a.jpg", "x");
+  fs::create_directory_symlink("real", f.path / "link");
+  fs::create_symlink("real/a.jpg", f.path / "file-link.jpg");
+  fs::create_symlink("nowhere", f.path / "dangling");
+  struct Case {
+    const char* name;
+    unsigned attributes;
+  } cases[] = {
+      {"real", platform::kFolderAttribute},
+      {"link", platform::kFolderAttribute | platform::kLinkAttribute},
+      {"real/a.jpg", 128},
+      {"file-link.jpg", 128 | platform::kLinkAttribute},
+      {"dangling", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::GetAttributes(f.Text() + "/" + c.name), c.attributes) << c.name;
+  }
+}
+
+}  // namespace
+
+#endif  // _WIN32

@@ -15,7 +15,7 @@ void SortNames(NameList& list, int first, int last) {
   if (first < 1 || last >= static_cast<int>(list.size()) || last - first < 1) return;
   // One key per name, then a stable sort of positions: n log n comparisons of
   // prepared keys instead of a locale comparison per pair.
-  size_t count = static_cast<size_t>(last - first + 1);
+  size_t count = static_cast<size_t>(last) - static_cast<size_t>(first) + 1;
   std::vector<std::string> keys(count);
   for (size_t i = 0; i < count; ++i) keys[i] = platform::CollationKey(list[first + i]);
   std::vector<size_t> order(count);

@@ -468,7 +468,7 @@ std::string CollationKey(const std::string& text) {
   std::string bytes;
   bytes.reserve(length * 4);
   for (size_t i = 0; i < length; ++i) {
-    auto w = static_cast<std::uint32_t>(key[i]);
+    auto w = static_cast<std::uint32_t>(static_cast<std::int32_t>(key[i]));
     bytes.push_back(static_cast<char>(w >> 24));
     bytes.push_back(static_cast<char>(w >> 16));
     bytes.push_back(static_cast<char>(w >> 8));

@@ -21,9 +21,13 @@ std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, b
 
 // Leaves out the images that can no longer be read since they were listed
 // (removed by someone else, or in a folder that can be listed but not
-// entered): the page shows what is there, and one vanished file does not end
-// the run.
-void DropUnreadable(const std::string& folderPath, ImageList& images) {
+// entered), when the file items show their size or date: the page shows what
+// is there, and one vanished file does not end the run.
+void DropUnreadable(const TemplateSet& set, const std::string& folderPath, ImageList& images) {
+  if (set.fileItemText.find("[filesize]") == std::string::npos &&
+      set.fileItemText.find("[filedate]") == std::string::npos) {
+    return;
+  }
   platform::FileStamp stamp;
   std::string reason;
   images.erase(std::remove_if(images.begin() + 1, images.end(),
@@ -74,7 +78,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
     }
   }
   CollectImages(folder, images, set.listingMode == 1);
-  DropUnreadable(folderPath, images);
+  DropUnreadable(set, folderPath, images);
   int fileCount = EntryCount(images);
   int folderCount = EntryCount(subfolderNames);
   if (fileCount == 0 && folderCount == 0) return true;
@@ -91,10 +95,18 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
     }
     for (int j = 1; j <= fileCount; ++j) {
       if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure)) {
-        return false;
+        // The image vanished after the check above: leave it out, and number
+        // the items again so that counts and numbers stay right.
+        failure.clear();
+        images.erase(images.begin() + j);
+        fileCount = EntryCount(images);
+        fileList.clear();
+        j = 0;
+        continue;
       }
       AppendItem(fileList, item);
     }
+    if (fileCount == 0 && folderCount == 0) return true;
     page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
   } catch (const std::length_error&) {
     failure = "cannot build the page " + folderPath + name + ": it would be larger than " +

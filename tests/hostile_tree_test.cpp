@@ -353,6 +353,51 @@ TEST(HostileTreeTest, PicturesDeletedDuringTheRunAreLeftOut) {
   EXPECT_EQ(Count(page, ".jpg 3\r\n"), static_cast<size_t>(listed));
 }
 
+// FIFOs and devices where files are expected, and a page that is a link to a
+// file outside the tree: the run never blocks, and never writes through the
+// link.
+TEST(HostileTreeTest, SpecialFilesNeverStopTheRunNorLeadOutside) {
+  const std::string kTemplate =
+      TemplateText({"0,0", "[numfile]:[filelist]*", "*", "*", "[filename] [filesize];", "*"});
+  struct Case {
+    const char* what;
+    const char* fifo;  // made a FIFO: in the tree, or "app/NAME" beside the program
+    int status;
+    std::string err;
+    std::string page;
+  } cases[] = {
+      {"settings file", "app/pagrimo.ini", 1, "エラー: template.datが正しく読みこめません\n",
+       "<missing>"},
+      {"template file", "app/t.dat", 1,
+       "pagrimo: t.datが見つかりません\nエラー: template.datが正しく読みこめません\n", "<missing>"},
+      {"picture", "fifo.jpg", 0, "", "2:a.jpg 3;\r\nz.jpg 3;\r\n*\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder base;
+    fs::path tree = base.path / "tree";
+    WriteFile(tree / "a.jpg", "img");
+    WriteFile(base.path / "outside.html", "outside");
+    fs::create_symlink(base.path / "outside.html", tree / "index.html");
+    fs::create_symlink("/dev/zero", tree / "zero.jpg");
+    fs::create_symlink(tree / "a.jpg", tree / "z.jpg");
+    Installation app;
+    Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n", {{"t.dat", kTemplate}});
+    std::string fifo = c.fifo;
+    fs::path where = fifo.rfind("app/", 0) == 0 ? app.folder.path / fifo.substr(4) : tree / fifo;
+    fs::remove(where);
+    ASSERT_EQ(mkfifo(where.c_str(), 0644), 0);
+    RunResult r = RunProgram(app.program, {tree.string()});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(ReadFile(base.path / "outside.html"), "outside");
+    if (c.status == 0) {
+      EXPECT_FALSE(fs::is_symlink(tree / "index.html"));
+      EXPECT_EQ(ReadFile(tree / "index.html"), c.page);
+    }
+  }
+}
+
 }  // namespace
 
 #endif  // _WIN32

@@ -220,9 +220,17 @@ bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
-  int fd = OpenPath(path, O_RDONLY);
+  // O_NONBLOCK: a FIFO in a file's place must not stop the run; only a
+  // regular file is read.
+  int fd = OpenPath(path, O_RDONLY | O_NONBLOCK);
   if (fd < 0) {
     reason = SystemReason(errno);
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    reason = "not a regular file";
+    close(fd);
     return false;
   }
   bytes.clear();

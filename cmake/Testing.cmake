@@ -23,3 +23,8 @@ add_executable(pagrimo_e2e_tests ${PAGRIMO_E2E_TESTS})
 target_link_libraries(pagrimo_e2e_tests PRIVATE pagrimo_test_support GTest::gtest_main)
 add_dependencies(pagrimo_e2e_tests pagrimo)
 gtest_discover_tests(pagrimo_e2e_tests DISCOVERY_TIMEOUT 60)
+
+# The Linux desktop tests.
+if(NOT WIN32)
+  include(${CMAKE_SOURCE_DIR}/tests/desktop/desktop.cmake)
+endif()

@@ -114,7 +114,7 @@ Started StartProgram(const std::string& program, const std::vector<std::string>&
   return started;
 }
 
-testing_support::RunResult FinishProgram(Started& started, int limitSeconds) {
+testing_support::RunResult FinishProgram(Started& started, int limitSeconds, bool* leftBehind) {
   testing_support::RunResult result;
   if (started.pid < 0) return result;
   auto deadline = Clock::now() + std::chrono::seconds(limitSeconds);
@@ -156,6 +156,7 @@ testing_support::RunResult FinishProgram(Started& started, int limitSeconds) {
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   // Whatever the program left behind in its group (a dialog) goes too.
+  if (leftBehind != nullptr) *leftBehind = kill(-started.pid, 0) == 0;
   kill(-started.pid, SIGKILL);
   started = Started{};
   return result;

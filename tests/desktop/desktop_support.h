@@ -27,8 +27,10 @@ Started StartProgram(const std::string& program, const std::vector<std::string>&
                      const std::vector<std::string>& environment);
 /// Waits up to limitSeconds for the program to end and collects its output.
 /// When it does not end in time, its whole process group (the dialogs it
-/// opened too) is killed and status is -1.
-testing_support::RunResult FinishProgram(Started& started, int limitSeconds);
+/// opened too) is killed and status is -1. leftBehind, when given, tells
+/// whether any process of the group still ran after the program ended.
+testing_support::RunResult FinishProgram(Started& started, int limitSeconds,
+                                         bool* leftBehind = nullptr);
 
 /// A private X server (Xvfb) on a display number it picks itself. It does not
 /// reset when its last client goes, so keys held with xdotool stay held.
@@ -53,7 +55,7 @@ std::string WaitForWindow(const std::string& display, const std::string& title, 
 
 /// Writes an executable shell script named name into folder that saves its
 /// arguments, one a line, to name.args beside it, prints output and exits
-/// with status.
+/// with status. output holds no single quote.
 void WriteFakeHelper(const std::string& folder, const std::string& name, const std::string& output,
                      int status);
 /// The arguments a fake helper saved, one a line; "<not run>" when it never ran.

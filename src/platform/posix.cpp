@@ -456,6 +456,21 @@ std::string FindProgram(const std::string& name) {
   }
 }
 
+// The environment for a helper program. Titles and texts are UTF-8, and a
+// toolkit rejects arguments it cannot read in its locale's encoding (zenity
+// in the C locale refuses to start), so a locale that is not UTF-8 is
+// replaced by C.UTF-8 for the helper alone.
+std::vector<std::string> HelperEnvironment() {
+  std::vector<std::string> entries;
+  bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (!utf8 && std::strncmp(*e, "LC_ALL=", 7) == 0) continue;
+    entries.emplace_back(*e);
+  }
+  if (!utf8) entries.emplace_back("LC_ALL=C.UTF-8");
+  return entries;
+}
+
 // Runs a helper program, args[0] being its full path, and waits for it. Its
 // input is empty and what it reports on standard error is dropped (toolkits
 // chatter there); its standard output is collected into output when given.
@@ -466,6 +481,10 @@ int RunHelper(const std::vector<std::string>& args, std::string* output) {
   std::vector<char*> argv;
   for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  std::vector<std::string> environment = HelperEnvironment();
+  std::vector<char*> envp;
+  for (auto& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -476,7 +495,7 @@ int RunHelper(const std::vector<std::string>& args, std::string* output) {
   }
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (output != nullptr) {
     close(pipeFds[1]);
@@ -693,8 +712,8 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
   return true;
 }
 
-bool ReplaceTextFile(const std::string& path, const std::string& text,
-                     TextEncoding encoding, std::string& reason) {
+bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
+                     std::string& reason) {
   mode_t mode = 0;
   struct stat st;
   if (stat(path.c_str(), &st) == 0) {

@@ -246,10 +246,15 @@ void WriteFakeHelper(const std::string& folder, const std::string& name, const s
                      int status) {
   fs::path script = fs::path(folder) / name;
   // Only shell built-ins: the tests run with PATH holding nothing else.
-  testing_support::WriteFile(
-      script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\nprintf '%s' '" + output +
-                  "'\nexit " + std::to_string(status) + "\n");
+  testing_support::WriteFile(script,
+                             "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n"
+                             "printf '%s' \"$LC_ALL\" > \"$0.locale\"\nprintf '%s' '" +
+                                 output + "'\nexit " + std::to_string(status) + "\n");
   fs::permissions(script, fs::perms::owner_all);
+}
+
+std::string FakeHelperLocale(const std::string& folder, const std::string& name) {
+  return testing_support::ReadFile(fs::path(folder) / (name + ".locale"));
 }
 
 std::string FakeHelperArgs(const std::string& folder, const std::string& name) {

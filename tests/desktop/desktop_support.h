@@ -54,10 +54,13 @@ bool Xdotool(const std::string& display, const std::vector<std::string>& args,
 std::string WaitForWindow(const std::string& display, const std::string& title, int limitSeconds);
 
 /// Writes an executable shell script named name into folder that saves its
-/// arguments, one a line, to name.args beside it, prints output and exits
-/// with status. output holds no single quote.
+/// arguments, one a line, to name.args beside it and its LC_ALL to
+/// name.locale, prints output and exits with status. output holds no single
+/// quote.
 void WriteFakeHelper(const std::string& folder, const std::string& name, const std::string& output,
                      int status);
+/// The LC_ALL a fake helper ran with; "<missing>" when it never ran.
+std::string FakeHelperLocale(const std::string& folder, const std::string& name);
 /// The arguments a fake helper saved, one a line; "<not run>" when it never ran.
 std::string FakeHelperArgs(const std::string& folder, const std::string& name);
 

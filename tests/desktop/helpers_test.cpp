@@ -141,4 +141,27 @@ TEST_F(HelpersTest, LoadFailureIsInformation) {
   EXPECT_NE(args.find("--text=template.datが正しく読みこめません\n"), std::string::npos) << args;
 }
 
+// UTF-8 titles reach the helper in a UTF-8 locale, even when the user's is not.
+TEST_F(HelpersTest, HelpersRunInAUtf8Locale) {
+  struct Case {
+    std::vector<std::string> locale;
+    std::string helperSees;
+  };
+  const Case cases[] = {
+      {{"LC_ALL=C", "LANG=C"}, "C.UTF-8"},
+      {{"LC_ALL=", "LANG="}, "C.UTF-8"},
+      {{"LC_ALL=POSIX", "LANG=C.UTF-8"}, "C.UTF-8"},
+      {{"LC_ALL=", "LANG=C.UTF-8"}, ""},  // already UTF-8: left as it is
+  };
+  WriteFakeHelper(bin.Text(), "zenity", "", 1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.locale[0] + " " + c.locale[1]);
+    std::vector<std::string> environment{"PATH=" + bin.Text(), "DISPLAY=:77", "WAYLAND_DISPLAY="};
+    environment.insert(environment.end(), c.locale.begin(), c.locale.end());
+    RunResult r = RunProgram(app.program, {}, environment);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(FakeHelperLocale(bin.Text(), "zenity"), c.helperSees);
+  }
+}
+
 }  // namespace

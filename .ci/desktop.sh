@@ -12,7 +12,7 @@ for pkg in xvfb xdotool zenity libx11-6; do
 done
 if ((${#need[@]})); then
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" </dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" </dev/null
 fi
 
 cmake --preset default

@@ -437,6 +437,8 @@ bool IsSet(const char* name) {
 bool DisplayAvailable() { return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"); }
 
 // The full path of an executable program found on PATH; empty when none.
+// Empty entries, which would mean the current folder, are skipped: a run
+// from a file manager may stand in a folder of someone else's files.
 std::string FindProgram(const std::string& name) {
   const char* path = std::getenv("PATH");
   std::string folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
@@ -444,10 +446,9 @@ std::string FindProgram(const std::string& name) {
   for (;;) {
     size_t end = folders.find(':', begin);
     std::string folder = folders.substr(begin, end == std::string::npos ? end : end - begin);
-    if (folder.empty()) folder = ".";
     std::string candidate = folder + "/" + name;
     struct stat st;
-    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+    if (!folder.empty() && stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         access(candidate.c_str(), X_OK) == 0) {
       return candidate;
     }

@@ -87,6 +87,23 @@ TEST_F(HelpersTest, FolderChooserPrograms) {
   EXPECT_EQ(ListFolder(photos.path), std::vector<std::string>{fs::path(picked).filename()});
 }
 
+// An empty PATH entry does not mean the current folder: a zenity lying in
+// the folder the program was started from is not run.
+TEST_F(HelpersTest, CurrentFolderIsNotSearched) {
+  TempFolder here;
+  WriteFakeHelper(here.Text(), "zenity", picked + "\n", 0);
+  WriteFakeHelper(bin.Text(), "kdialog", picked + "\n", 0);
+  fs::path previous = fs::current_path();
+  fs::current_path(here.path);
+  RunResult r =
+      RunProgram(app.program, {}, {"PATH=:" + bin.Text() + ":", "DISPLAY=:77", "WAYLAND_DISPLAY="});
+  fs::current_path(previous);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(FakeHelperArgs(here.Text(), "zenity"), "<not run>");
+  EXPECT_NE(FakeHelperArgs(bin.Text(), "kdialog"), "<not run>");
+  EXPECT_TRUE(fs::exists(fs::path(picked) / "index.html"));
+}
+
 // Messages become dialogs only on a display and when nobody reads standard
 // error; the text reaches standard error whenever the dialog was not confirmed.
 TEST_F(HelpersTest, MessageDialogs) {

@@ -61,6 +61,28 @@ TEST(PageGenerationTest, ListingMode1) {
                 .replace(0, 1, "10"));
 }
 
+TEST(PageGenerationTest, UrlAndHtmlForms) {
+  Tree t;
+  RunResult r = RunWith(TemplateText({"2,0", "[path%]", "[dirlist][filelist]*", "*",
+                                      "<a href=\"[relfile%]\">[reldir&]</a>", "*",
+                                      "<img src=\"[filename%]\" alt=\"[filename&]\">", "*"}),
+                        t.root.Text());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(
+      ReadFile(t.root.path / "sub one" / "index.html"),
+      Page({"file://" + t.root.Text() + "/sub%20one/", "<a href=\"deeper/index.html\">deeper</a>",
+            "<img src=\"z.jpg\" alt=\"z.jpg\">", "*"}));
+  std::string top = ReadFile(t.root.path / "index.html");
+  for (const char* piece :
+       {"<a href=\"%5Bfilename%5D/index.html\">[filename]</a>",
+        "<a href=\"sub%20one/index.html\">sub one</a>", "<img src=\"%231.PNG\" alt=\"#1.PNG\">",
+        "<img src=\"%2541.gif\" alt=\"%41.gif\">", "<img src=\"a%26b.BMP\" alt=\"a&amp;b.BMP\">",
+        "<img src=\"back%5Cslash.jpg\" alt=\"back\\slash.jpg\">",
+        "<img src=\"%E5%86%99%E7%9C%9F.jpeg\" alt=\"写真.jpeg\">"}) {
+    EXPECT_NE(top.find(piece), std::string::npos) << piece << "\n" << top;
+  }
+}
+
 TEST(PageGenerationTest, ListingMode2AndNamingRules) {
   struct Case {
     int naming;

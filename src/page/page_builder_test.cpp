@@ -84,8 +84,8 @@ TEST(ExpansionTest, FolderItemAndPage) {
 TEST(ExpansionTest, UrlAndHtmlFormsComeAfterTheirTwins) {
   std::string p = S + "a b" + S, r, failure;
   std::string url = UrlForm(p);
-  ASSERT_TRUE(ExpandFileItem("[filename%]|[filename&]|[path%]|[path&]|[filename]", p, "<b>#.jpg",
-                             1, 1, r, failure));
+  ASSERT_TRUE(ExpandFileItem("[filename%]|[filename&]|[path%]|[path&]|[filename]", p, "<b>#.jpg", 1,
+                             1, r, failure));
   EXPECT_EQ(r, "%3Cb%3E%23.jpg|&lt;b&gt;#.jpg|" + url + "|" + HtmlForm(p) + "|<b>#.jpg");
   // A name holding a placeholder: the plain step inserts it early, so the
   // later forms expand it; the forms themselves insert no brackets.

@@ -353,6 +353,47 @@ TEST(HostileTreeTest, PicturesDeletedDuringTheRunAreLeftOut) {
   EXPECT_EQ(Count(page, ".jpg 3\r\n"), static_cast<size_t>(listed));
 }
 
+// Links that fan out to the same folders: two links per level over 22 levels
+// would be four million paths; each folder is entered through links once.
+TEST(HostileTreeTest, LinksFanningOutDoNotMultiplyTheWork) {
+  constexpr int kLevels = 22;
+  struct Case {
+    bool images;
+    int status;
+    std::string start;  // of the page, or of the report
+  } cases[] = {
+      // Every real folder, and the first chain of links down from a00.
+      {true, 0, std::to_string(kLevels + kLevels - 1) + ":"},
+      {false, 1, "エラー: 対象となるファイルがありません\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.images ? "with images" : "without images");
+    TempFolder base;
+    char name[8];
+    for (int i = 0; i < kLevels; ++i) {
+      std::snprintf(name, sizeof name, "a%02d", i);
+      fs::create_directory(base.path / name);
+      if (c.images) WriteFile(base.path / name / "p.jpg", "img");
+      if (i + 1 == kLevels) continue;
+      char next[16];
+      std::snprintf(next, sizeof next, "../a%02d", i + 1);
+      fs::create_directory_symlink(next, base.path / name / "l1");
+      fs::create_directory_symlink(next, base.path / name / "l2");
+    }
+    Installation app;
+    Install(
+        app, "[Pagrimo]\r\ndefault=t.dat\r\n",
+        {{"t.dat", TemplateText({"1,0", "[numfile]:[filelist]", "*", "*", "[filename];", "*"})}});
+    RunResult r = RunProgram(app.program, {base.Text()});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    if (c.status == 0) {
+      EXPECT_EQ(ReadFile(base.path / "index.html").rfind(c.start, 0), 0u);
+    } else {
+      EXPECT_EQ(r.err, c.start);
+    }
+  }
+}
+
 // FIFOs and devices where files are expected, and a page that is a link to a
 // file outside the tree: the run never blocks, and never writes through the
 // link.

@@ -1,6 +1,9 @@
 #include "collect/images.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "page/text_helpers.h"
@@ -8,7 +11,15 @@
 
 namespace {
 
-using Ancestors = std::vector<platform::FolderId>;
+// What a walk remembers: the folders on the current path (a folder met again
+// there is a link cycle), and every folder entered through a link (entered
+// once only, so that links fanning out to the same folders cannot multiply
+// the work: two links per level over twenty levels would be a million paths).
+struct Ancestors {
+  std::vector<platform::FolderId> path;
+  std::set<std::pair<std::uint64_t, std::uint64_t>> linked;
+  void pop_back() { path.pop_back(); }
+};
 
 bool EndsWith(const std::string& text, const char* suffix, size_t length) {
   if (text.size() < length) return false;
@@ -21,20 +32,27 @@ bool EndsWith(const std::string& text, const char* suffix, size_t length) {
 }
 
 // Appends the subfolder's path to ancestors when it may be entered: it can be
-// reached, is not already on the current path, and is not too deep.
+// reached, is not already on the current path, is not too deep, and is not a
+// link to a folder that was entered through a link before.
 bool Enter(const std::string& subfolder, Ancestors& ancestors) {
-  if (ancestors.size() > kMaxFolderDepth) return false;
+  if (ancestors.path.size() > kMaxFolderDepth) return false;
   platform::FolderId id;
   if (!platform::GetFolderId(subfolder, id)) return false;
-  if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) return false;
-  ancestors.push_back(id);
+  if (std::find(ancestors.path.begin(), ancestors.path.end(), id) != ancestors.path.end()) {
+    return false;
+  }
+  if ((platform::GetAttributes(subfolder) & platform::kLinkAttribute) != 0 &&
+      !ancestors.linked.emplace(id.volume, id.index).second) {
+    return false;
+  }
+  ancestors.path.push_back(id);
   return true;
 }
 
 Ancestors StartingAncestors(const std::string& folder) {
   Ancestors ancestors;
   platform::FolderId id;
-  if (platform::GetFolderId(folder, id)) ancestors.push_back(id);
+  if (platform::GetFolderId(folder, id)) ancestors.path.push_back(id);
   return ancestors;
 }
 

@@ -23,7 +23,7 @@ bool IsImageName(const std::string& name);
 /// subfolders come first, subfolder by subfolder in sorted order, then the
 /// folder's own images sorted by name. A folder that is its own ancestor on
 /// the current path (a link cycle) is not entered again, nor is a folder deeper
-/// than kMaxFolderDepth.
+/// than kMaxFolderDepth; a folder is entered through links once only.
 void CollectImages(const std::string& folder, ImageList& list, bool recurse);
 
 /// True when CollectImages would find at least one image; stops at the first.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/platform.h"
 #include "support/hostile.h"
 
@@ -69,6 +71,46 @@ TEST(PosixPathsTest, EveryPathFunctionReachesBeyondPathMax) {
                                            platform::TextEncoding::kSystem, reason));
     EXPECT_EQ(reason, "No such file or directory");
     Dir root(base.Text());
+    EmptyFolderAt(root.fd);
+  }
+}
+
+// Folder paths of exactly PATH_MAX - 1 bytes (the longest the kernel takes
+// whole), PATH_MAX and PATH_MAX + 1, and pages whose paths cross that line.
+TEST(PosixPathsTest, PathsAroundPathMaxAreReached) {
+  for (size_t length : {size_t{PATH_MAX} - 12, size_t{PATH_MAX} - 11, size_t{PATH_MAX} - 1,
+                        size_t{PATH_MAX}, size_t{PATH_MAX} + 1}) {
+    SCOPED_TRACE(length);
+    TempFolder base;
+    std::string folder = base.Text();
+    Dir root(folder);
+    int fd = dup(root.fd);
+    while (folder.size() < length) {
+      size_t rest = length - folder.size() - 1;  // after the separator
+      // Leave room for a last component of at least 10 bytes.
+      size_t size = rest <= 255 ? rest : std::min<size_t>(200, rest - 10);
+      std::string name(size, 'n');
+      MakeFolderAt(fd, name);
+      int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+      close(fd);
+      fd = next;
+      folder += "/" + name;
+    }
+    close(fd);
+    ASSERT_EQ(folder.size(), length);
+    platform::FolderId id;
+    EXPECT_TRUE(platform::GetFolderId(folder, id));
+    EXPECT_TRUE(platform::GetFolderId(folder + "/", id));
+    std::string page = folder + "/index.html", reason, text;
+    ASSERT_TRUE(platform::ReplaceTextFile(page, "page", platform::TextEncoding::kSystem, reason))
+        << reason;
+    platform::TextEncoding encoding{};
+    ASSERT_TRUE(platform::ReadTextFile(page, text, encoding, reason)) << reason;
+    EXPECT_EQ(text, "page");
+    platform::Enumeration scan;
+    platform::DirEntry entry;
+    ASSERT_TRUE(platform::StartEnumeration(scan, folder + "/", 0, entry));
+    EXPECT_EQ(entry.name, "index.html");
     EmptyFolderAt(root.fd);
   }
 }

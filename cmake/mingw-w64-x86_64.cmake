@@ -17,3 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 find_program(PAGRIMO_WINE NAMES wine wine64 REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PAGRIMO_WINE})
+
+# -O2 rather than -O3 for release builds: at -O3 this GCC (12) reports false
+# -Wrestrict warnings inside std::string concatenation, which -Werror stops.
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Release flags")
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Release flags")

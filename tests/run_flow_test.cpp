@@ -39,25 +39,25 @@ TEST_F(RunFlowTest, WritesThePageAndEndsSilently) {
 
 TEST_F(RunFlowTest, FolderTextRules) {
   WriteFile(photos.path / "a.gif", "a");
-  // A trailing "/." loses the dot and the folder validates with its separator.
-  EXPECT_EQ(Run({photos.Text() + "/."}).status, 0);
+  // A trailing separator and dot loses the dot and the folder validates with its separator.
+  EXPECT_EQ(Run({photos.Text() + kSep + "."}).status, 0);
   // Enclosing quotes are dropped once.
   EXPECT_EQ(Run({"\"" + photos.Text() + "\""}).status, 0);
-  // Two dots: only the last goes, so "x.." becomes "x." which does not exist.
-  RunResult twoDots = Run({photos.Text() + ".."});
+  // Two dots: only the last goes, and M2 shows the folder text with the other.
+  RunResult twoDots = Run({photos.Text() + kSep + "nowhere.."});
   EXPECT_EQ(twoDots.status, 1);
-  EXPECT_EQ(twoDots.err, M2(photos.Text() + "."));
+  EXPECT_EQ(twoDots.err, M2(photos.Text() + kSep + "nowhere."));
   // Arguments are joined with single blanks.
   fs::create_directory(photos.path / "a b");
   WriteFile(photos.path / "a b" / "x.bmp", "x");
-  EXPECT_EQ(Run({photos.Text() + "/a", "b"}).status, 0);
+  EXPECT_EQ(Run({photos.Text() + kSep + "a", "b"}).status, 0);
   EXPECT_TRUE(fs::exists(photos.path / "a b" / "index.html"));
 }
 
 TEST_F(RunFlowTest, MessagesAndStatuses) {
-  RunResult missing = Run({photos.Text() + "/nowhere"});
+  RunResult missing = Run({photos.Text() + kSep + "nowhere"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, M2(photos.Text() + "/nowhere"));
+  EXPECT_EQ(missing.err, M2(photos.Text() + kSep + "nowhere"));
 
   RunResult empty = Run({photos.Text()});
   EXPECT_EQ(empty.status, 1);
@@ -78,12 +78,12 @@ TEST_F(RunFlowTest, ImagesOnlyInSubfoldersCountOnlyWhenTheTreeIsListed) {
   Install(tree, kSettings, {{"t.dat", SimpleTemplate(1)}});
   RunResult r = RunProgram(tree.program, {photos.Text()});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadFile(photos.path / "index.html"), "page 1\r\n<sub/a.jpg>\r\n*\r\n");
+  EXPECT_EQ(ReadFile(photos.path / "index.html"), "page 1\r\n<sub" + kSep + "a.jpg>\r\n*\r\n");
 }
 
 TEST_F(RunFlowTest, AnOrdinaryFilePassesValidationButHasNothingToList) {
   WriteFile(photos.path / "a.jpg", "a");
-  RunResult r = Run({(photos.path / "a.jpg").string()});
+  RunResult r = Run({Utf8Path(photos.path / "a.jpg")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kM3);
 }
@@ -100,23 +100,36 @@ TEST(RunFlowLoadTest, BadSettingsOrTemplatesGiveTheLoadMessages) {
   } cases[] = {
       {"no settings file", "", {}, kM1},
       {"missing template", kSettings, {}, "pagrimo: t.datが見つかりません\n" + kM1},
-      {"hidden template", "[Pagrimo]\ndefault=.t.dat\n", {{".t.dat", SimpleTemplate(0)}},
+      {"hidden template",
+       "[Pagrimo]\ndefault=.t.dat\n",
+       {{".t.dat", SimpleTemplate(0)}},
        "pagrimo: .t.datが見つかりません\n" + kM1},
       {"empty template", kSettings, {{"t.dat", ""}}, kM1},
       {"binary garbage", kSettings, {{"t.dat", std::string("\0\xff\x01\x80\r\x1a", 6)}}, kM1},
-      {"first record not a number", kSettings, {{"t.dat", TemplateText({"x,0", "*", "*", "*"})}},
+      {"first record not a number",
+       kSettings,
+       {{"t.dat", TemplateText({"x,0", "*", "*", "*"})}},
        kM1},
-      {"number out of range", kSettings,
-       {{"t.dat", TemplateText({"2147483648,0", "*", "*", "*"})}}, kM1},
-      {"page section ended by the end of the file", kSettings,
-       {{"t.dat", TemplateText({"0,0", "page"})}}, kM1},
-      {"folder section ended by the end of the file", kSettings,
-       {{"t.dat", TemplateText({"0,0", "page", "*", "folder"})}}, kM1},
-      {"wildcard template name", "[Pagrimo]\ndefault=*.dat\n", {{"t.dat", SimpleTemplate(0)}},
+      {"number out of range",
+       kSettings,
+       {{"t.dat", TemplateText({"2147483648,0", "*", "*", "*"})}},
        kM1},
-      {"template name that is a folder", "[Pagrimo]\ndefault=sub\n", {{"sub/x", "x"}},
+      {"page section ended by the end of the file",
+       kSettings,
+       {{"t.dat", TemplateText({"0,0", "page"})}},
+       kM1},
+      {"folder section ended by the end of the file",
+       kSettings,
+       {{"t.dat", TemplateText({"0,0", "page", "*", "folder"})}},
+       kM1},
+      {"wildcard template name", "[Pagrimo]\ndefault=*.dat\n", {{"t.dat", SimpleTemplate(0)}}, kM1},
+      {"template name that is a folder",
+       "[Pagrimo]\ndefault=sub\n",
+       {{"sub/x", "x"}},
        "pagrimo: subが見つかりません\n" + kM1},
-      {"value over 1023 bytes", "[Pagrimo]\ndefault=" + longName + "\n", {},
+      {"value over 1023 bytes",
+       "[Pagrimo]\ndefault=" + longName + "\n",
+       {},
        "pagrimo: " + longName.substr(0, 1023) + "が見つかりません\n" + kM1},
   };
   for (const auto& c : cases) {
@@ -134,7 +147,7 @@ TEST(RunFlowLoadTest, TemplatesInASubfolderAndSectionsEndedByTheFile) {
   WriteFile(photos.path / "a.jpg", "a");
   Installation app;
   // The file item section ends with the file: its last line is dropped.
-  Install(app, "[pagrimo]\n DEFAULT = sub/t.dat \n",
+  Install(app, "[pagrimo]\n DEFAULT = sub" + kSep + "t.dat \n",
           {{"sub/t.dat", TemplateText({"0", "0", "[filelist]", "*", "*", "A [filename]", "B"})}});
   RunResult r = RunProgram(app.program, {photos.Text()});
   EXPECT_EQ(r.status, 0) << r.err;

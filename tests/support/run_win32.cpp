@@ -47,7 +47,8 @@ std::wstring EnvironmentBlock(const std::vector<std::string>& extra) {
 void Drain(HANDLE pipe, std::string& sink) {
   char buffer[4096];
   DWORD got = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) sink.append(buffer, got);
+  while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    sink.append(buffer, got);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace testing_support {
 
 /// A fresh folder below the system's temporary folder, removed with all its
@@ -19,6 +21,13 @@ struct TempFolder {
   /// The folder's path as the program's UTF-8 text, with no trailing separator.
   std::string Text() const;
 };
+
+/// The platform's path separator as text, for building the paths that a run
+/// is given and the ones it writes.
+inline const std::string kSep(1, platform::kSeparator);
+
+/// A path as the program's UTF-8 text.
+std::string Utf8Path(const std::filesystem::path& path);
 
 /// Writes bytes to path, creating the folders above it.
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
@@ -46,6 +55,9 @@ struct Installation {
 };
 void Install(Installation& installation, const std::string& settings,
              const std::vector<std::pair<std::string, std::string>>& templates);
+
+/// Sets the hidden attribute of a file or folder (Windows tests only).
+bool SetHiddenAttribute(const std::filesystem::path& path);
 
 /// A template file's text from its lines, each ended by CR LF, with the
 /// UTF-8 byte order mark in front when utf8 is set.

@@ -39,7 +39,7 @@ TEST_F(RunFlowTest, WritesThePageAndEndsSilently) {
 
 TEST_F(RunFlowTest, FolderTextRules) {
   WriteFile(photos.path / "a.gif", "a");
-  // A trailing separator and dot loses the dot and the folder validates with its separator.
+  // A trailing separator and dot loses the dot; the folder validates with its separator.
   EXPECT_EQ(Run({photos.Text() + kSep + "."}).status, 0);
   // Enclosing quotes are dropped once.
   EXPECT_EQ(Run({"\"" + photos.Text() + "\""}).status, 0);
@@ -100,36 +100,23 @@ TEST(RunFlowLoadTest, BadSettingsOrTemplatesGiveTheLoadMessages) {
   } cases[] = {
       {"no settings file", "", {}, kM1},
       {"missing template", kSettings, {}, "pagrimo: t.datが見つかりません\n" + kM1},
-      {"hidden template",
-       "[Pagrimo]\ndefault=.t.dat\n",
-       {{".t.dat", SimpleTemplate(0)}},
+      {"hidden template", "[Pagrimo]\ndefault=.t.dat\n", {{".t.dat", SimpleTemplate(0)}},
        "pagrimo: .t.datが見つかりません\n" + kM1},
       {"empty template", kSettings, {{"t.dat", ""}}, kM1},
       {"binary garbage", kSettings, {{"t.dat", std::string("\0\xff\x01\x80\r\x1a", 6)}}, kM1},
-      {"first record not a number",
-       kSettings,
-       {{"t.dat", TemplateText({"x,0", "*", "*", "*"})}},
+      {"first record not a number", kSettings, {{"t.dat", TemplateText({"x,0", "*", "*", "*"})}},
        kM1},
-      {"number out of range",
-       kSettings,
-       {{"t.dat", TemplateText({"2147483648,0", "*", "*", "*"})}},
+      {"number out of range", kSettings,
+       {{"t.dat", TemplateText({"2147483648,0", "*", "*", "*"})}}, kM1},
+      {"page section ended by the end of the file", kSettings,
+       {{"t.dat", TemplateText({"0,0", "page"})}}, kM1},
+      {"folder section ended by the end of the file", kSettings,
+       {{"t.dat", TemplateText({"0,0", "page", "*", "folder"})}}, kM1},
+      {"wildcard template name", "[Pagrimo]\ndefault=*.dat\n", {{"t.dat", SimpleTemplate(0)}},
        kM1},
-      {"page section ended by the end of the file",
-       kSettings,
-       {{"t.dat", TemplateText({"0,0", "page"})}},
-       kM1},
-      {"folder section ended by the end of the file",
-       kSettings,
-       {{"t.dat", TemplateText({"0,0", "page", "*", "folder"})}},
-       kM1},
-      {"wildcard template name", "[Pagrimo]\ndefault=*.dat\n", {{"t.dat", SimpleTemplate(0)}}, kM1},
-      {"template name that is a folder",
-       "[Pagrimo]\ndefault=sub\n",
-       {{"sub/x", "x"}},
+      {"template name that is a folder", "[Pagrimo]\ndefault=sub\n", {{"sub/x", "x"}},
        "pagrimo: subが見つかりません\n" + kM1},
-      {"value over 1023 bytes",
-       "[Pagrimo]\ndefault=" + longName + "\n",
-       {},
+      {"value over 1023 bytes", "[Pagrimo]\ndefault=" + longName + "\n", {},
        "pagrimo: " + longName.substr(0, 1023) + "が見つかりません\n" + kM1},
   };
   for (const auto& c : cases) {

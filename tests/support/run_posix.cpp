@@ -23,8 +23,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     std::string entry = *e;
     bool replaced = false;
     for (const auto& extra : environment) {
-      if (entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0)
-        replaced = true;
+      if (entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0) replaced = true;
     }
     if (!replaced) envText.push_back(entry);
   }

@@ -28,8 +28,7 @@ TempFolder::~TempFolder() {
   // Tests may leave read-only entries behind; make everything removable.
   for (auto it = fs::recursive_directory_iterator(path, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    fs::permissions(it->path(), fs::perms::owner_all,
-                    fs::perm_options::add | fs::perm_options::nofollow, error);
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, error);
   }
   fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
   fs::remove_all(path, error);

@@ -14,12 +14,12 @@ endif()
 file(GLOB_RECURSE PAGRIMO_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*_test.cpp)
 file(GLOB PAGRIMO_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
 if(WIN32)
-  list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/platform/posix_[^/]*_test\\.cpp$")
+  list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/posix[^/]*_test\\.cpp$")
   file(GLOB PAGRIMO_WINDOWS_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/*_test.cpp)
   list(APPEND PAGRIMO_E2E_TESTS ${PAGRIMO_WINDOWS_E2E_TESTS})
   set(PAGRIMO_RUN_SOURCE tests/support/run_win32.cpp)
 else()
-  list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/platform/win32_[^/]*test\\.cpp$")
+  list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/win32[^/]*_test\\.cpp$")
   set(PAGRIMO_RUN_SOURCE tests/support/run_posix.cpp)
 endif()
 
@@ -59,4 +59,15 @@ if(CMAKE_CROSSCOMPILING)
 else()
   gtest_discover_tests(pagrimo_unit_tests DISCOVERY_TIMEOUT 60)
   gtest_discover_tests(pagrimo_e2e_tests DISCOVERY_TIMEOUT 60)
+endif()
+
+# Every page of every bundled template, opened in headless Chromium; skipped
+# where no Chromium is installed.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND AND NOT CMAKE_CROSSCOMPILING)
+  add_test(NAME browser_pages
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/browser/check_pages.py
+      --program $<TARGET_FILE:pagrimo> --bundle ${CMAKE_BINARY_DIR}
+      --samples ${CMAKE_SOURCE_DIR}/samples/photos --out ${CMAKE_BINARY_DIR}/browser)
+  set_tests_properties(browser_pages PROPERTIES SKIP_RETURN_CODE 77 LABELS browser TIMEOUT 240)
 endif()

@@ -39,8 +39,8 @@ Ancestors StartingAncestors(const std::string& folder) {
 
 // Appends the images of path (which ends in the separator) to list, each name
 // behind prefix.
-void CollectInto(const std::string& path, const std::string& prefix, ImageList& list,
-                 bool recurse, Ancestors& ancestors) {
+void CollectInto(const std::string& path, const std::string& prefix, ImageList& list, bool recurse,
+                 Ancestors& ancestors) {
   if (recurse) {
     NameList subfolders;
     ListSubfolders(path, subfolders);

@@ -44,8 +44,8 @@ bool ReadLine(TemplateReader& reader, std::string& line) {
   line.assign(text, reader.pos, end - reader.pos);
   reader.pos = end;
   if (reader.pos < text.size()) {
-    bool crlf = text[reader.pos] == '\r' && reader.pos + 1 < text.size() &&
-                text[reader.pos + 1] == '\n';
+    bool crlf =
+        text[reader.pos] == '\r' && reader.pos + 1 < text.size() && text[reader.pos + 1] == '\n';
     reader.pos += crlf ? 2 : 1;
   }
   return true;

@@ -65,7 +65,8 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
     }
     fileList += item;
   }
-  std::string page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
+  std::string page =
+      ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
   std::string reason;
   if (!platform::ReplaceTextFile(folderPath + name, page, set.encoding, reason)) {
     failure = "cannot write the page " + folderPath + name + ": " + reason;
@@ -86,7 +87,15 @@ std::string ExpandFolderItem(const std::string& text, const std::string& folderP
   r = ReplaceText(r, "[reldir\\]", DoubleBackslashes(name));
   r = ReplaceText(r, "[relfile\\]", DoubleBackslashes(link));
   r = ReplaceText(r, "[dir\\]", DoubleBackslashes(folderPath + name));
-  return ReplaceText(r, "[file\\]", DoubleBackslashes(folderPath + link));
+  r = ReplaceText(r, "[file\\]", DoubleBackslashes(folderPath + link));
+  r = ReplaceText(r, "[reldir%]", UrlForm(name));
+  r = ReplaceText(r, "[relfile%]", UrlForm(link));
+  r = ReplaceText(r, "[dir%]", UrlForm(folderPath + name));
+  r = ReplaceText(r, "[file%]", UrlForm(folderPath + link));
+  r = ReplaceText(r, "[reldir&]", HtmlForm(name));
+  r = ReplaceText(r, "[relfile&]", HtmlForm(link));
+  r = ReplaceText(r, "[dir&]", HtmlForm(folderPath + name));
+  return ReplaceText(r, "[file&]", HtmlForm(folderPath + link));
 }
 
 bool ExpandFileItem(const std::string& text, const std::string& folderPath,
@@ -118,15 +127,21 @@ bool ExpandFileItem(const std::string& text, const std::string& folderPath,
     r = ReplaceText(r, "[filedate]", platform::LocalDateTimeText(stamp.modified));
   }
   r = ReplaceText(r, "[path\\]", DoubleBackslashes(folderPath));
-  result = ReplaceText(r, "[filename\\]", DoubleBackslashes(fileName));
+  r = ReplaceText(r, "[filename\\]", DoubleBackslashes(fileName));
+  r = ReplaceText(r, "[path%]", UrlForm(folderPath));
+  r = ReplaceText(r, "[filename%]", UrlForm(fileName));
+  r = ReplaceText(r, "[path&]", HtmlForm(folderPath));
+  result = ReplaceText(r, "[filename&]", HtmlForm(fileName));
   return true;
 }
 
 std::string ExpandPage(const std::string& text, const std::string& folderPath,
-                       std::int32_t fileCount, std::int32_t folderCount,
-                       const std::string& dirList, const std::string& fileList) {
+                       std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
+                       const std::string& fileList) {
   std::string r = ReplaceText(text, "[path]", folderPath);
   r = ReplaceText(r, "[path\\]", DoubleBackslashes(folderPath));
+  r = ReplaceText(r, "[path%]", UrlForm(folderPath));
+  r = ReplaceText(r, "[path&]", HtmlForm(folderPath));
   r = ReplaceText(r, "[numfile]", Number(fileCount));
   r = ReplaceText(r, "[numdir]", Number(folderCount));
   r = ReplaceText(r, "[numfile-]", Number(std::int64_t{fileCount} - 1));

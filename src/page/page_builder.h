@@ -7,24 +7,26 @@
 
 #include "config/template_file.h"
 
-/// A folder item: [reldir] [relfile] [dir] [file] and their "\" twins, in that
-/// order. folderPath ends in the separator; link is the sub-page's relative link.
+/// A folder item: [reldir] [relfile] [dir] [file], their "\" twins, their URL
+/// forms ("%") and their HTML forms ("&"), in that order. folderPath ends in
+/// the separator; link is the sub-page's relative link.
 std::string ExpandFolderItem(const std::string& text, const std::string& folderPath,
                              const std::string& name, const std::string& link);
 
 /// A file item: [path] [numfile] [fileid] [numfile-] [fileid-] [filename]
-/// [filesize] [filedate] [path\] [filename\]. The file is read for its size and
+/// [filesize] [filedate] [path\] [filename\] [path%] [filename%] [path&]
+/// [filename&]. The file is read for its size and
 /// time only when the text still holds those placeholders. False, with a
 /// failure text, when the file cannot be read.
 bool ExpandFileItem(const std::string& text, const std::string& folderPath,
                     const std::string& fileName, std::int32_t fileId, std::int32_t fileCount,
                     std::string& result, std::string& failure);
 
-/// The page: [path] [path\] [numfile] [numdir] [numfile-] [numdir-] [dirlist]
-/// [filelist].
+/// The page: [path] [path\] [path%] [path&] [numfile] [numdir] [numfile-]
+/// [numdir-] [dirlist] [filelist].
 std::string ExpandPage(const std::string& text, const std::string& folderPath,
-                       std::int32_t fileCount, std::int32_t folderCount,
-                       const std::string& dirList, const std::string& fileList);
+                       std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
+                       const std::string& fileList);
 
 /// Writes the page of folder (and in listing mode 2 those below it, children
 /// first) when it has something to show, and sets pageFileName to its name;

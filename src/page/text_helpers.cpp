@@ -36,3 +36,81 @@ std::string FolderDisplayName(const std::string& path) {
   if (last == std::string::npos) return "root";
   return rest.substr(last + 1);
 }
+
+namespace {
+
+bool Unreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_' || c == '~' || c == '/';
+}
+
+void AppendEncoded(std::string& out, const std::string& text, size_t from) {
+  static const char kHex[] = "0123456789ABCDEF";
+  for (size_t i = from; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (Unreserved(c)) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    }
+  }
+}
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
+std::string UrlForm(const std::string& text) {
+  // Only the path separator turns into "/": on a system whose separator is
+  // "/", a backslash is part of a name and is encoded like any other byte.
+  std::string path = text;
+  for (char& c : path) {
+    if (c == platform::kSeparator) c = '/';
+  }
+  std::string out;
+  out.reserve(path.size() + 16);
+  bool backslashSystem = platform::kSeparator == '\\';
+  if (backslashSystem && path.size() >= 2 && path[0] == '/' && path[1] == '/') {
+    out = "file:";  // a network share: the server becomes the URL's host
+    AppendEncoded(out, path, 0);
+  } else if (backslashSystem && path.size() >= 2 && IsLetter(path[0]) && path[1] == ':') {
+    out = "file:///";
+    out += path.substr(0, 2);  // the drive's colon stays as it is
+    AppendEncoded(out, path, 2);
+  } else if (!path.empty() && path[0] == '/') {
+    out = "file://";
+    AppendEncoded(out, path, 0);
+  } else {
+    AppendEncoded(out, path, 0);
+  }
+  return out;
+}
+
+std::string HtmlForm(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}

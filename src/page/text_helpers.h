@@ -21,3 +21,12 @@ std::string DoubleBackslashes(const std::string& text);
 /// The folder's last path component after dropping one trailing separator;
 /// "root" when no separator remains; empty after two trailing separators.
 std::string FolderDisplayName(const std::string& path);
+
+/// The URL form of a name or path: separators become "/", and every byte
+/// other than A-Z a-z 0-9 - . _ ~ / is written as %XX. An absolute path
+/// becomes a whole file URL (file:///tmp/a%20b/, file:///C:/photos/,
+/// file://server/share/x); a relative one stays relative.
+std::string UrlForm(const std::string& text);
+
+/// The HTML form of a text: & < > " ' become character references.
+std::string HtmlForm(const std::string& text);

@@ -1,4 +1,4 @@
-// Running a program on POSIX systems, with its output captured.
+// Running a program on POSIX systems, with its output captured, and links.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -23,7 +23,8 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     std::string entry = *e;
     bool replaced = false;
     for (const auto& extra : environment) {
-      if (entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0) replaced = true;
+      if (entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0)
+        replaced = true;
     }
     if (!replaced) envText.push_back(entry);
   }
@@ -73,6 +74,13 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   waitpid(pid, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+std::string InSystemCodePage(const std::string& utf8) { return utf8; }
+
+bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& link) {
+  std::filesystem::create_symlink(target, link);
+  return true;
 }
 
 }  // namespace testing_support

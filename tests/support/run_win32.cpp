@@ -116,4 +116,17 @@ bool SetHiddenAttribute(const std::filesystem::path& path) {
          SetFileAttributesW(path.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN) != 0;
 }
 
+std::string InSystemCodePage(const std::string& utf8) {
+  std::wstring wide = Wide(utf8);
+  if (wide.empty()) return std::string();
+  int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                   0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), length,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+bool MakeLink(const std::filesystem::path&, const std::filesystem::path&) { return false; }
+
 }  // namespace testing_support

@@ -28,7 +28,8 @@ TempFolder::~TempFolder() {
   // Tests may leave read-only entries behind; make everything removable.
   for (auto it = fs::recursive_directory_iterator(path, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, error);
+    fs::permissions(it->path(), fs::perms::owner_all,
+                    fs::perm_options::add | fs::perm_options::nofollow, error);
   }
   fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
   fs::remove_all(path, error);
@@ -39,6 +40,10 @@ std::string TempFolder::Text() const { return Utf8Path(path); }
 std::string Utf8Path(const fs::path& path) {
   auto text = path.u8string();
   return std::string(text.begin(), text.end());
+}
+
+fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {

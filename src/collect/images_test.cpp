@@ -1,0 +1,97 @@
+#include "collect/images.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+const std::string S(1, platform::kSeparator);
+
+ImageList Collect(const std::string& folder, bool recurse) {
+  ImageList list{"stale", "entries"};
+  CollectImages(folder, list, recurse);
+  return list;
+}
+
+TEST(ImageTest, RecognisesImagesByTheEndOfTheirName) {
+  struct Case {
+    const char* name;
+    bool image;
+  } cases[] = {
+      {"a.gif", true},           {"IMG_0001.JPG", true}, {"Logo.Png", true},
+      {"x.jpeg", true},          {"x.JPEG", true},       {"x.bmp", true},
+      {"archive.tar.gif", true}, {".png", true},         {"photo.gif.txt", false},
+      {"photo.jpg.bak", false},  {"photo.tif", false},   {"clip.jpe", false},
+      {"readme.txt", false},     {"index.html", false},  {"jpg", false},
+      {"x.jpg ", false},         {"写真.JpG", true},     {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsImageName(c.name), c.image) << c.name;
+}
+
+TEST(ImageTest, CollectsTheTreeSubfoldersFirst) {
+  TempFolder f;
+  for (const char* name : {"B.gif", "c.JPEG", "readme.txt", "Zoo/b.PNG", "Zoo/a.jpg",
+                           "Zoo/notes.txt", "album/x.gif", "album/old/p.bmp"}) {
+    WriteFile(f.path / name, name);
+  }
+  ImageList tree{"",
+                 "album" + S + "old" + S + "p.bmp",
+                 "album" + S + "x.gif",
+                 "Zoo" + S + "a.jpg",
+                 "Zoo" + S + "b.PNG",
+                 "B.gif",
+                 "c.JPEG"};
+  EXPECT_EQ(Collect(f.Text(), true), tree);
+  EXPECT_EQ(Collect(f.Text() + S, true), tree);
+  EXPECT_EQ(Collect(f.Text(), false), (ImageList{"", "B.gif", "c.JPEG"}));
+  EXPECT_TRUE(HasAnyImage(f.Text(), false));
+}
+
+TEST(ImageTest, EmptyAndImagelessFoldersGiveSlotZeroAlone) {
+  TempFolder f;
+  EXPECT_EQ(Collect(f.Text(), false), ImageList{""});
+  EXPECT_EQ(Collect(f.Text(), true), ImageList{""});
+  for (const char* name : {"readme.txt", "index.html", "photo.tif", "clip.jpe", ".hidden.jpg",
+                           ".secret/a.jpg", "x.jpg/inner.txt"}) {
+    WriteFile(f.path / name, "x");
+  }
+  EXPECT_EQ(Collect(f.Text(), true), ImageList{""});
+  EXPECT_FALSE(HasAnyImage(f.Text(), true));
+  // A folder named like an image is visited, never listed.
+  WriteFile(f.path / "x.jpg" / "in.png", "x");
+  EXPECT_EQ(Collect(f.Text(), false), ImageList{""});
+  EXPECT_FALSE(HasAnyImage(f.Text(), false));
+  EXPECT_EQ(Collect(f.Text(), true), (ImageList{"", "x.jpg" + S + "in.png"}));
+  EXPECT_TRUE(HasAnyImage(f.Text(), true));
+  EXPECT_EQ(Collect(f.Text() + S + "missing", true), ImageList{""});
+}
+
+TEST(ImageTest, ManyImagesAreAllKeptInOrder) {
+  TempFolder f;
+  for (int i = 250; i >= 1; --i) WriteFile(f.path / ("p" + std::to_string(1000 + i) + ".jpg"), "");
+  ImageList list = Collect(f.Text(), false);
+  ASSERT_EQ(EntryCount(list), 250);
+  ASSERT_EQ(list.size(), 251u);
+  for (int i = 1; i <= 250; ++i) EXPECT_EQ(list[i], "p" + std::to_string(1000 + i) + ".jpg");
+}
+
+TEST(ImageTest, LinksAreFollowedButCyclesAreNotEntered) {
+  TempFolder f;
+  WriteFile(f.path / "a.jpg", "");
+  WriteFile(f.path / "sub" / "b.jpg", "");
+  WriteFile(f.path / "other" / "c.jpg", "");
+  if (!MakeLink("..", f.path / "sub" / "loop")) GTEST_SKIP() << "no links on this platform";
+  MakeLink(fs::path("..") / "other", f.path / "sub" / "sibling");
+  MakeLink("missing", f.path / "dangling.jpg");
+  MakeLink(f.path / "a.jpg", f.path / "sub" / "linked.png");
+  ImageList list = Collect(f.Text(), true);
+  EXPECT_EQ(list, (ImageList{"", "other" + S + "c.jpg", "sub" + S + "sibling" + S + "c.jpg",
+                             "sub" + S + "b.jpg", "sub" + S + "linked.png", "a.jpg"}));
+}
+
+}  // namespace

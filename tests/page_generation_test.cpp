@@ -1,0 +1,238 @@
+// Whole runs of the built program on real trees, with the written pages
+// compared byte for byte.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+// Paths written with "/", in the platform's form.
+std::string L(std::string text) {
+  for (char& c : text) {
+    if (c == '/') c = platform::kSeparator;
+  }
+  return text;
+}
+
+// The tree's images of its top folder, sorted; a name with a backslash exists
+// only where a backslash is no separator.
+std::vector<std::string> TopImages(const std::string& withBackslash) {
+  std::vector<std::string> names{"#1.PNG", "%41.gif", "a&b.BMP", "b c.jpg"};
+  if (kBackslashInNames) names.push_back(withBackslash);
+  names.push_back("写真.jpeg");
+  return names;
+}
+
+struct Tree {
+  TempFolder root;
+  Tree() {
+    for (const char* name :
+         {"b c.jpg", "#1.PNG", "%41.gif", "a&b.BMP", "写真.jpeg", ".hidden.jpg", "notes.txt",
+          "[filename]/x.gif", "[filename]/y.txt", "sub one/z.jpg", "sub one/deeper/w.png",
+          "x.jpg/inner.gif", "empty/readme.txt", ".hid/h.jpg"}) {
+      WriteFile(root.path / PathOf(name), "img");
+    }
+    if (kBackslashInNames) WriteFile(root.path / "back\\slash.jpg", "img");
+    // Hidden by their names on POSIX, by the attribute on Windows.
+    if (!kBackslashInNames) {
+      SetHiddenAttribute(root.path / ".hidden.jpg");
+      SetHiddenAttribute(root.path / ".hid");
+    }
+  }
+};
+
+std::string Page(std::vector<std::string> lines) {
+  std::string text;
+  for (auto& line : lines) text += line + "\r\n";
+  return text;
+}
+
+RunResult RunWith(const std::string& templateText, const std::string& folder) {
+  Installation app;
+  Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n", {{"t.dat", templateText}});
+  return RunProgram(app.program, {folder});
+}
+
+TEST(PageGenerationTest, ListingMode0) {
+  Tree t;
+  RunResult r = RunWith(TemplateText({"0,0", "P=[path] n=[numfile]/[numfile-] m=[numdir]/[numdir-]",
+                                      "[dirlist][filelist]*", "*", "never", "*",
+                                      "[fileid]:[filename]|[filename\\]", "*"}),
+                        t.root.Text());
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string p = t.root.Text() + kSep;
+  std::vector<std::string> images = TopImages("back\\slash.jpg");
+  int n = static_cast<int>(images.size());
+  std::vector<std::string> lines{"P=" + p + " n=" + std::to_string(n) + "/" +
+                                 std::to_string(n - 1) + " m=0/-1"};
+  for (int i = 0; i < n; ++i) {
+    std::string doubled = images[i] == "back\\slash.jpg" ? "back\\\\slash.jpg" : images[i];
+    lines.push_back(std::to_string(i + 1) + ":" + images[i] + "|" + doubled);
+  }
+  lines.push_back("*");
+  EXPECT_EQ(ReadFile(t.root.path / "index.html"), InSystemCodePage(Page(lines)));
+}
+
+TEST(PageGenerationTest, ListingMode1) {
+  Tree t;
+  RunResult r = RunWith(TemplateText({"1,0", "[numfile]", "[filelist]*", "*", "never", "*",
+                                      "[fileid-] [filename]", "*"}),
+                        t.root.Text());
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The folder named [filename] has its name expanded by the later step.
+  std::vector<std::string> images{L("[filename]/x.gif"), L("sub one/deeper/w.png"),
+                                  L("sub one/z.jpg"), L("x.jpg/inner.gif")};
+  for (const auto& name : TopImages("back\\slash.jpg")) images.push_back(name);
+  std::vector<std::string> lines{std::to_string(images.size())};
+  for (size_t i = 0; i < images.size(); ++i) lines.push_back(std::to_string(i) + " " + images[i]);
+  lines.push_back("*");
+  EXPECT_EQ(ReadFile(t.root.path / "index.html"), InSystemCodePage(Page(lines)));
+}
+
+TEST(PageGenerationTest, UrlAndHtmlForms) {
+  Tree t;
+  RunResult r = RunWith(TemplateText({"2,0", "[path%]", "[dirlist][filelist]*", "*",
+                                      "<a href=\"[relfile%]\">[reldir&]</a>", "*",
+                                      "<img src=\"[filename%]\" alt=\"[filename&]\">", "*"}),
+                        t.root.Text());
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The temporary folder's path needs no escapes; a drive letter gets a third "/".
+  std::string url = t.root.Text();
+  for (char& c : url) {
+    if (c == platform::kSeparator) c = '/';
+  }
+  url = (url[0] == '/' ? "file://" : "file:///") + url + "/sub%20one/";
+  EXPECT_EQ(ReadFile(t.root.path / "sub one" / "index.html"),
+            Page({url, "<a href=\"deeper/index.html\">deeper</a>",
+                  "<img src=\"z.jpg\" alt=\"z.jpg\">", "*"}));
+  std::string top = ReadFile(t.root.path / "index.html");
+  for (const char* piece :
+       {"<a href=\"%5Bfilename%5D/index.html\">[filename]</a>",
+        "<a href=\"sub%20one/index.html\">sub one</a>", "<img src=\"%231.PNG\" alt=\"#1.PNG\">",
+        "<img src=\"%2541.gif\" alt=\"%41.gif\">", "<img src=\"a%26b.BMP\" alt=\"a&amp;b.BMP\">",
+        "<img src=\"%E5%86%99%E7%9C%9F.jpeg\" alt=\"写真.jpeg\">"}) {
+    EXPECT_NE(top.find(InSystemCodePage(piece)), std::string::npos) << piece << "\n" << top;
+  }
+  if (kBackslashInNames) {
+    EXPECT_NE(top.find("<img src=\"back%5Cslash.jpg\" alt=\"back\\slash.jpg\">"), std::string::npos)
+        << top;
+  }
+}
+
+TEST(PageGenerationTest, ListingMode2AndNamingRules) {
+  struct Case {
+    int naming;
+    std::string topPage, subPage, deepPage;
+  } cases[] = {
+      {0, "index.html", "index.html", "index.html"},
+      {1, "", "sub one.html", "deeper.html"},  // the top page is named after its folder
+      {2, "index.html", "sub one.html", "deeper.html"},
+  };
+  for (const auto& c : cases) {
+    Tree t;
+    std::string p = t.root.Text() + kSep;
+    std::string top = t.root.path.filename().string();
+    std::string topPage = c.naming == 1 ? top + ".html" : c.topPage;
+    RunResult r =
+        RunWith(TemplateText({"2," + std::to_string(c.naming), "[numdir] [numfile]", "[dirlist]--",
+                              "[filelist]*", "*", "[reldir]|[relfile]|[dir]|[file]|[filelist]", "*",
+                              "[filename]", "*"}),
+                t.root.Text());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(t.root.path / "sub one" / "deeper" / c.deepPage),
+              Page({"0 1", "--", "w.png", "*"}));
+    EXPECT_EQ(ReadFile(t.root.path / "sub one" / c.subPage),
+              Page({"1 1",
+                    L("deeper|deeper/" + c.deepPage + "|") + p + L("sub one/deeper|") + p +
+                        L("sub one/deeper/" + c.deepPage + "|z.jpg"),
+                    "", "--", "z.jpg", "*"}));
+    // "[filelist]" inside a folder item is replaced by the page's file list;
+    // the empty folder gets no page and no entry.
+    std::vector<std::string> images = TopImages("back\\slash.jpg");
+    std::string files = Page(images);
+    std::string item1 = "[filename]|" + L("[filename]/index.html|") + p + "[filename]|" + p +
+                        L("[filename]/index.html|");
+    if (c.naming != 0) {
+      item1 = "[filename]|" + L("[filename]/[filename].html|") + p + "[filename]|" + p +
+              L("[filename]/[filename].html|");
+    }
+    std::string item2 = "sub one|" + L("sub one/") + c.subPage + "|" + p + "sub one|" + p +
+                        L("sub one/") + c.subPage + "|";
+    std::string item3 =
+        c.naming == 0 ? L("x.jpg|x.jpg/index.html|") + p + "x.jpg|" + p + L("x.jpg/index.html|")
+                      : L("x.jpg|x.jpg/x.jpg.html|") + p + "x.jpg|" + p + L("x.jpg/x.jpg.html|");
+    EXPECT_EQ(
+        ReadFile(t.root.path / topPage),
+        InSystemCodePage("3 " + std::to_string(images.size()) + "\r\n" + item1 + files + "\r\n" +
+                         item2 + files + "\r\n" + item3 + files + "\r\n--\r\n" + files + "*\r\n"))
+        << "naming " << c.naming;
+    EXPECT_FALSE(fs::exists(t.root.path / "empty" / "index.html"));
+    EXPECT_FALSE(fs::exists(t.root.path / ".hid" / "index.html"));
+  }
+}
+
+TEST(PageGenerationTest, ManyImagesAndAReplacedPage) {
+  TempFolder f;
+  for (int i = 0; i < 150; ++i)
+    WriteFile(f.path / ("IMG_" + std::to_string(1000 + i) + ".JPG"), "");
+  WriteFile(f.path / "index.html", "an old page that is longer than the new one will be");
+  RunResult r =
+      RunWith(TemplateText({"0,0", "[numfile]:[filelist]*", "*", "*", "[fileid],", "*"}), f.Text());
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string expected = "150:";
+  for (int i = 1; i <= 150; ++i) expected += std::to_string(i) + ",\r\n";
+  EXPECT_EQ(ReadFile(f.path / "index.html"), expected + "*\r\n");
+  EXPECT_EQ(ListFolder(f.path).size(), 151u);  // no temporary file left
+}
+
+TEST(PageGenerationTest, Utf8TemplatesWriteUtf8PagesWithTheMark) {
+  TempFolder f;
+  WriteFile(f.path / PathOf("海.jpg"), "");
+  RunResult r = RunWith(
+      TemplateText({"0,0", "写真 [filelist]*", "*", "*", "[filename]", "*"}, true), f.Text());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(f.path / "index.html"), "\xEF\xBB\xBF写真 海.jpg\r\n*\r\n");
+}
+
+TEST(PageGenerationTest, FailuresEndWithTheReportAndKeepThePage) {
+  TempFolder f;
+  WriteFile(f.path / "a.jpg", "");
+  WriteFile(f.path / "index.html", "keep me");
+  fs::permissions(f.path / "index.html", fs::perms::owner_read, fs::perm_options::replace);
+  RunResult r = RunWith(TemplateText({"0,0", "[filelist]", "*", "*", "[filename]", "*"}), f.Text());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "pagrimo: cannot write the page " + f.Text() + kSep +
+                       "index.html: the existing page is read-only\n");
+  EXPECT_EQ(ReadFile(f.path / "index.html"), "keep me");
+
+  r = RunWith(TemplateText({"7,0", "[filelist]", "*", "*", "[filename]", "*"}), f.Text());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "pagrimo: unknown listing mode 7\n");
+  EXPECT_EQ(ListFolder(f.path), (std::vector<std::string>{"a.jpg", "index.html"}));
+}
+
+TEST(PageGenerationTest, BundledTemplatesOnTheSamplePhotos) {
+  // Each bundled template, chosen through the bundled settings' default.
+  for (const char* name : {"template.dat", "list.dat", "tree.dat"}) {
+    TempFolder copy;
+    fs::copy(fs::path(PAGRIMO_SOURCE_DIR) / "samples" / "photos", copy.path,
+             fs::copy_options::recursive);
+    Installation app;
+    std::string bundle = std::string(PAGRIMO_SOURCE_DIR) + "/templates/";
+    Install(app, "[Pagrimo]\r\ndefault=" + std::string(name) + "\r\n",
+            {{name, ReadFile(bundle + name)}});
+    RunResult r = RunProgram(app.program, {copy.Text()});
+    ASSERT_EQ(r.status, 0) << name << r.err;
+    std::string page = ReadFile(copy.path / "index.html");
+    EXPECT_EQ(page.rfind("\xEF\xBB\xBF<!DOCTYPE html>", 0), 0u) << name;
+    EXPECT_NE(page.find("Sunset.JPG"), std::string::npos) << name;
+    EXPECT_EQ(page.find("[file"), std::string::npos) << name;
+    bool tree = std::string(name) != "template.dat";
+    EXPECT_EQ(page.find("trips") != std::string::npos, tree) << name;
+  }
+}
+
+}  // namespace

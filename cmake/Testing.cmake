@@ -71,3 +71,8 @@ if(Python3_FOUND AND NOT CMAKE_CROSSCOMPILING)
       --samples ${CMAKE_SOURCE_DIR}/samples/photos --out ${CMAKE_BINARY_DIR}/browser)
   set_tests_properties(browser_pages PROPERTIES SKIP_RETURN_CODE 77 LABELS browser TIMEOUT 240)
 endif()
+
+# The Linux desktop tests.
+if(NOT WIN32)
+  include(${CMAKE_SOURCE_DIR}/tests/desktop/desktop.cmake)
+endif()

@@ -49,7 +49,8 @@ struct RunResult {
   std::string err;
 };
 /// Runs program with the given arguments (each passed as one argument) and
-/// the extra environment entries NAME=VALUE; waits for it.
+/// the extra environment entries NAME=VALUE; waits for it. DISPLAY and
+/// WAYLAND_DISPLAY are not inherited, only passed when given.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment = {});
 

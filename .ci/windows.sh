@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 need=()
-for pkg in cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 locales; do
+for pkg in cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 locales xvfb xdotool; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
 done
 if ((${#need[@]})); then

@@ -56,6 +56,14 @@ if(CMAKE_CROSSCOMPILING)
       ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
       ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
   endforeach()
+  # The real folder chooser, cancelled on a private Xvfb (skipped without
+  # Xvfb and xdotool). A host script: it drives wine, X and xdotool.
+  add_test(NAME windows_chooser_cancel
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/chooser_cancel.sh
+      $<TARGET_FILE:pagrimo> ${CMAKE_BINARY_DIR})
+  set_tests_properties(windows_chooser_cancel PROPERTIES
+    ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
+    SKIP_RETURN_CODE 77 TIMEOUT 300)
 else()
   gtest_discover_tests(pagrimo_unit_tests DISCOVERY_TIMEOUT 60)
   gtest_discover_tests(pagrimo_e2e_tests DISCOVERY_TIMEOUT 60)

@@ -17,10 +17,10 @@ if(WIN32)
   list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/posix[^/]*_test\\.cpp$")
   file(GLOB PAGRIMO_WINDOWS_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/*_test.cpp)
   list(APPEND PAGRIMO_E2E_TESTS ${PAGRIMO_WINDOWS_E2E_TESTS})
-  set(PAGRIMO_RUN_SOURCE tests/support/run_win32.cpp)
+  set(PAGRIMO_RUN_SOURCE src/platform/run_program_win32.cpp)
 else()
   list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/win32[^/]*_test\\.cpp$")
-  set(PAGRIMO_RUN_SOURCE tests/support/run_posix.cpp)
+  set(PAGRIMO_RUN_SOURCE src/platform/run_program_posix.cpp)
 endif()
 
 # Under wine the tests see the build tree through drive Z:.

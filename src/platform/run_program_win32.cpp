@@ -1,5 +1,5 @@
-// Running a program on Windows, with its output captured through pipes, and
-// the file attributes that only Windows tests set.
+// Test support on Windows: running a program with its output captured through
+// pipes, and the file attributes that only Windows tests set.
 #include <windows.h>
 
 #include <cwctype>

@@ -1,4 +1,4 @@
-// Running a program on POSIX systems, with its output captured, and links.
+// Test support on POSIX systems: running a program, with its output captured, and links.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>

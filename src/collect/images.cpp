@@ -65,7 +65,6 @@ void CollectInto(const std::string& path, const std::string& prefix, ImageList& 
                 ancestors);
     ancestors.pop_back();
   }
-  list.reserve(list.size() + own.size() - 1);
   for (int j = 1; j <= EntryCount(own); ++j) list.push_back(prefix + own[j]);
 }
 

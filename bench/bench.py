@@ -359,7 +359,7 @@ FIND_IMAGES = ["(", "-iname", "*.gif", "-o", "-iname", "*.jpg", "-o", "-iname", 
 
 class Command:
     def __init__(self, label, tree, argv, env, output, mode=None, goal=None, app=None,
-                 timed=True):
+                 timed=True, fresh=False):
         self.label = label      # what the table calls it
         self.tree = tree        # the tree's name
         self.argv = argv
@@ -369,6 +369,7 @@ class Command:
         self.goal = goal        # highest ratio to the floor, or None
         self.app = app          # the install folder, for pagrimo's commands
         self.timed = timed      # False: its pages are checked, its time is not taken
+        self.fresh = fresh      # True: the tree's pages are removed before each run
         self.walls, self.cpus, self.peaks = [], [], []
         self.page_digest = None
         self.largest_page = 0
@@ -386,9 +387,17 @@ def install(work, binary, name, text):
     return os.path.join(folder, "pagrimo")
 
 
+def remove_pages(root):
+    for folder, _, files in os.walk(root):
+        if "index.html" in files:
+            os.unlink(os.path.join(folder, "index.html"))
+
+
 def run_once(cmd, work):
     """Runs a command under /usr/bin/time -v: (wall seconds, CPU seconds, peak KiB)."""
     report = os.path.join(work, "time.txt")
+    if cmd.fresh:
+        remove_pages(cmd.argv[-1])
     with open(cmd.output, "wb") as out:
         started = time.perf_counter()
         done = subprocess.run(["/usr/bin/time", "-v", "-o", report] + cmd.argv, env=cmd.env,
@@ -485,6 +494,12 @@ def main():
                                             out + ".pagrimo", mode,
                                             goal if "/" not in tree_name else None,
                                             ("current", label)))
+                    if mode == 2:
+                        # The same over a tree without pages: no page is replaced.
+                        commands.append(Command("pagrimo " + label + ", new pages", tree_name,
+                                                [apps["current", label], root], base_env,
+                                                out + ".pagrimo", mode, None,
+                                                ("current", label), fresh=True))
         print("\n== {}: checking the pages".format(loc), flush=True)
         expected_cache = {}
         for cmd in commands:

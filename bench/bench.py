@@ -583,8 +583,8 @@ def report(loc, commands):
             c.tree, c.label, wall, ratio_text(wall, floors[c.tree]), goal, median(c.cpus),
             ratio_text(median(c.cpus), cpu_floors[c.tree]), peak_mb, limit))
     print("\nGrowth, tenfold tree (at most 11x):\n")
-    print("| command | tenth-size tree s | full tree s | growth | growth in CPU s |")
-    print("|---|---:|---:|---|---|")
+    print("| command | tenth-size tree s | full tree s | growth |")
+    print("|---|---:|---:|---|")
     for (tree, label), c in by_key.items():
         if not tree.endswith("/10"):
             continue
@@ -593,11 +593,9 @@ def report(loc, commands):
             continue
         small_wall, big_wall = median(c.walls), median(big.walls)
         growth = big_wall / small_wall if small_wall > 0 else 0
-        small_cpu, big_cpu = median(c.cpus), median(big.cpus)
-        cpu_growth = "{:.1f}x".format(big_cpu / small_cpu) if small_cpu > 0 else "-"
         verdict = "" if label == "find floor" else (" met" if growth <= 11 else " MISSED")
-        print("| {} on {} | {:.3f} | {:.3f} | {:.1f}x{} | {} |".format(
-            label, tree[:-3], small_wall, big_wall, growth, verdict, cpu_growth))
+        print("| {} on {} | {:.3f} | {:.3f} | {:.1f}x{} |".format(
+            label, tree[:-3], small_wall, big_wall, growth, verdict))
     sys.stdout.flush()
 
 

@@ -10,6 +10,7 @@ Started by bench/run.sh, which installs what this needs.
 
 import argparse
 import hashlib
+import json
 import locale
 import os
 import shutil
@@ -427,6 +428,10 @@ def main():
     parser.add_argument("--baseline", help="an earlier build whose pages must be identical")
     parser.add_argument("--work", default="/tmp/pagrimo-bench", help="trees and copies go here")
     parser.add_argument("--locales", default="C.UTF-8,en_US.UTF-8")
+    parser.add_argument("--save-digests", metavar="FILE",
+                        help="write a checksum of every command's pages to FILE")
+    parser.add_argument("--check-digests", metavar="FILE",
+                        help="require the checksums that an earlier --save-digests wrote")
     args = parser.parse_args()
 
     scale = 20 if args.small else 1
@@ -462,6 +467,7 @@ def main():
 
     failures = []
     results = {}
+    digests = {}
     for loc in args.locales.split(","):
         model = Model(loc)
         base_env = {k: v for k, v in os.environ.items()
@@ -523,6 +529,7 @@ def main():
             if problem:
                 failures.append("{} {} on {}: {}".format(loc, cmd.label, cmd.tree, problem))
             cmd.page_digest = digest(pages)
+            digests["{} | {} | {}".format(loc, cmd.tree, cmd.label)] = cmd.page_digest
             cmd.largest_page = max(len(p) for p in pages.values())
             if args.baseline:
                 base = Command(cmd.label, cmd.tree, [apps["baseline", label], root], base_env,
@@ -547,13 +554,26 @@ def main():
         results[loc] = commands
         report(loc, commands)
 
+    if args.save_digests:
+        with open(args.save_digests, "w") as f:
+            json.dump(digests, f, indent=1, sort_keys=True, ensure_ascii=False)
+    if args.check_digests:
+        with open(args.check_digests) as f:
+            earlier = json.load(f)
+        for key, value in sorted(digests.items()):
+            if key in earlier and earlier[key] != value:
+                failures.append("{}: pages differ from the saved checksum".format(key))
+            elif key not in earlier:
+                print("no saved checksum for " + key)
+
     if failures:
         print("\nFAILED:")
         for failure in failures:
             print("  " + failure)
         return 1
-    print("\nAll pages matched the expected pages{}.".format(
-        " and the baseline's" if args.baseline else ""))
+    print("\nAll pages matched the expected pages{}{}.".format(
+        ", the baseline's" if args.baseline else "",
+        ", the saved checksums" if args.check_digests else ""))
     return 0
 
 

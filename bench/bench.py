@@ -571,9 +571,11 @@ def main():
         for failure in failures:
             print("  " + failure)
         return 1
-    print("\nAll pages matched the expected pages{}{}.".format(
-        ", the baseline's" if args.baseline else "",
-        ", the saved checksums" if args.check_digests else ""))
+    matched = ["the expected pages"]
+    matched += ["the baseline's"] if args.baseline else []
+    matched += ["the saved checksums"] if args.check_digests else []
+    print("\nAll pages matched " + ", ".join(matched[:-1]) +
+          (" and " if len(matched) > 1 else "") + matched[-1] + ".")
     return 0
 
 

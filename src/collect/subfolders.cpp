@@ -17,8 +17,8 @@ void SortNames(NameList& list, int first, int last) {
   if (first < 1 || last >= static_cast<int>(list.size()) || last - first < 1) return;
   // One key per name, then a stable sort of positions: n log n comparisons of
   // prepared keys instead of a locale comparison per pair. The keys are packed
-  // into blocks that are filled once and never moved, so no copy of all keys
-  // exists at any moment and each block goes back to the system afterwards.
+  // into blocks that are filled once and never moved: no allocation per key,
+  // and no moment at which all keys exist twice, as when one string regrows.
   constexpr size_t kBlockSize = size_t{1} << 20;
   size_t count = static_cast<size_t>(last - first + 1);
   std::deque<std::string> blocks;  // a deque never moves its elements

@@ -29,8 +29,9 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
   NameList subfolderNames(1), subpageLinks(1);
   ImageList images;
   if (set.listingMode == 2) {
+    // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
-    ListSubfolders(folder, subfolders);
+    ScanFolder(folder, &subfolders, &images);
     for (int k = 1; k <= EntryCount(subfolders); ++k) {
       const std::string& name = subfolders[k];
       std::string subfolder = folderPath + name;
@@ -49,7 +50,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       subpageLinks.push_back(WithTrailingSeparator(name) + subpage);
     }
   }
-  CollectImages(folder, images, set.listingMode == 1);
+  if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1);
   int fileCount = EntryCount(images);
   int folderCount = EntryCount(subfolderNames);
   if (fileCount == 0 && folderCount == 0) return true;
@@ -59,6 +60,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
   for (int k = 1; k <= folderCount; ++k) {
     dirList += ExpandFolderItem(set.folderItemText, folderPath, subfolderNames[k], subpageLinks[k]);
   }
+  platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
   for (int j = 1; j <= fileCount; ++j) {
     if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure)) {
       return false;

@@ -9,14 +9,37 @@ using namespace testing_support;
 
 namespace {
 
+// Paths written with "/", in the platform's form.
+std::string L(std::string text) {
+  for (char& c : text) {
+    if (c == '/') c = platform::kSeparator;
+  }
+  return text;
+}
+
+// The tree's images of its top folder, sorted; a name with a backslash exists
+// only where a backslash is no separator.
+std::vector<std::string> TopImages(const std::string& withBackslash) {
+  std::vector<std::string> names{"#1.PNG", "%41.gif", "a&b.BMP", "b c.jpg"};
+  if (kBackslashInNames) names.push_back(withBackslash);
+  names.push_back("写真.jpeg");
+  return names;
+}
+
 struct Tree {
   TempFolder root;
   Tree() {
     for (const char* name :
-         {"b c.jpg", "#1.PNG", "%41.gif", "a&b.BMP", "写真.jpeg", "back\\slash.jpg", ".hidden.jpg",
-          "notes.txt", "[filename]/x.gif", "[filename]/y.txt", "sub one/z.jpg",
-          "sub one/deeper/w.png", "x.jpg/inner.gif", "empty/readme.txt", ".hid/h.jpg"}) {
-      WriteFile(root.path / name, "img");
+         {"b c.jpg", "#1.PNG", "%41.gif", "a&b.BMP", "写真.jpeg", ".hidden.jpg", "notes.txt",
+          "[filename]/x.gif", "[filename]/y.txt", "sub one/z.jpg", "sub one/deeper/w.png",
+          "x.jpg/inner.gif", "empty/readme.txt", ".hid/h.jpg"}) {
+      WriteFile(root.path / PathOf(name), "img");
+    }
+    if (kBackslashInNames) WriteFile(root.path / "back\\slash.jpg", "img");
+    // Hidden by their names on POSIX, by the attribute on Windows.
+    if (!kBackslashInNames) {
+      SetHiddenAttribute(root.path / ".hidden.jpg");
+      SetHiddenAttribute(root.path / ".hid");
     }
   }
 };
@@ -40,11 +63,17 @@ TEST(PageGenerationTest, ListingMode0) {
                                       "[fileid]:[filename]|[filename\\]", "*"}),
                         t.root.Text());
   ASSERT_EQ(r.status, 0) << r.err;
-  std::string p = t.root.Text() + "/";
-  EXPECT_EQ(ReadFile(t.root.path / "index.html"),
-            Page({"P=" + p + " n=6/5 m=0/-1", "1:#1.PNG|#1.PNG", "2:%41.gif|%41.gif",
-                  "3:a&b.BMP|a&b.BMP", "4:b c.jpg|b c.jpg", "5:back\\slash.jpg|back\\\\slash.jpg",
-                  "6:写真.jpeg|写真.jpeg", "*"}));
+  std::string p = t.root.Text() + kSep;
+  std::vector<std::string> images = TopImages("back\\slash.jpg");
+  int n = static_cast<int>(images.size());
+  std::vector<std::string> lines{"P=" + p + " n=" + std::to_string(n) + "/" +
+                                 std::to_string(n - 1) + " m=0/-1"};
+  for (int i = 0; i < n; ++i) {
+    std::string doubled = images[i] == "back\\slash.jpg" ? "back\\\\slash.jpg" : images[i];
+    lines.push_back(std::to_string(i + 1) + ":" + images[i] + "|" + doubled);
+  }
+  lines.push_back("*");
+  EXPECT_EQ(ReadFile(t.root.path / "index.html"), InSystemCodePage(Page(lines)));
 }
 
 TEST(PageGenerationTest, ListingMode1) {
@@ -54,11 +83,13 @@ TEST(PageGenerationTest, ListingMode1) {
                         t.root.Text());
   ASSERT_EQ(r.status, 0) << r.err;
   // The folder named [filename] has its name expanded by the later step.
-  EXPECT_EQ(ReadFile(t.root.path / "index.html"),
-            Page({"8", "0 [filename]/x.gif", "1 sub one/deeper/w.png", "2 sub one/z.jpg",
-                  "3 x.jpg/inner.gif", "4 #1.PNG", "5 %41.gif", "6 a&b.BMP", "7 b c.jpg",
-                  "8 back\\slash.jpg", "9 写真.jpeg", "*"})
-                .replace(0, 1, "10"));
+  std::vector<std::string> images{L("[filename]/x.gif"), L("sub one/deeper/w.png"),
+                                  L("sub one/z.jpg"), L("x.jpg/inner.gif")};
+  for (const auto& name : TopImages("back\\slash.jpg")) images.push_back(name);
+  std::vector<std::string> lines{std::to_string(images.size())};
+  for (size_t i = 0; i < images.size(); ++i) lines.push_back(std::to_string(i) + " " + images[i]);
+  lines.push_back("*");
+  EXPECT_EQ(ReadFile(t.root.path / "index.html"), InSystemCodePage(Page(lines)));
 }
 
 TEST(PageGenerationTest, UrlAndHtmlForms) {
@@ -68,18 +99,26 @@ TEST(PageGenerationTest, UrlAndHtmlForms) {
                                       "<img src=\"[filename%]\" alt=\"[filename&]\">", "*"}),
                         t.root.Text());
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(
-      ReadFile(t.root.path / "sub one" / "index.html"),
-      Page({"file://" + t.root.Text() + "/sub%20one/", "<a href=\"deeper/index.html\">deeper</a>",
-            "<img src=\"z.jpg\" alt=\"z.jpg\">", "*"}));
+  // The temporary folder's path needs no escapes; a drive letter gets a third "/".
+  std::string url = t.root.Text();
+  for (char& c : url) {
+    if (c == platform::kSeparator) c = '/';
+  }
+  url = (url[0] == '/' ? "file://" : "file:///") + url + "/sub%20one/";
+  EXPECT_EQ(ReadFile(t.root.path / "sub one" / "index.html"),
+            Page({url, "<a href=\"deeper/index.html\">deeper</a>",
+                  "<img src=\"z.jpg\" alt=\"z.jpg\">", "*"}));
   std::string top = ReadFile(t.root.path / "index.html");
   for (const char* piece :
        {"<a href=\"%5Bfilename%5D/index.html\">[filename]</a>",
         "<a href=\"sub%20one/index.html\">sub one</a>", "<img src=\"%231.PNG\" alt=\"#1.PNG\">",
         "<img src=\"%2541.gif\" alt=\"%41.gif\">", "<img src=\"a%26b.BMP\" alt=\"a&amp;b.BMP\">",
-        "<img src=\"back%5Cslash.jpg\" alt=\"back\\slash.jpg\">",
         "<img src=\"%E5%86%99%E7%9C%9F.jpeg\" alt=\"写真.jpeg\">"}) {
-    EXPECT_NE(top.find(piece), std::string::npos) << piece << "\n" << top;
+    EXPECT_NE(top.find(InSystemCodePage(piece)), std::string::npos) << piece << "\n" << top;
+  }
+  if (kBackslashInNames) {
+    EXPECT_NE(top.find("<img src=\"back%5Cslash.jpg\" alt=\"back\\slash.jpg\">"), std::string::npos)
+        << top;
   }
 }
 
@@ -94,7 +133,7 @@ TEST(PageGenerationTest, ListingMode2AndNamingRules) {
   };
   for (const auto& c : cases) {
     Tree t;
-    std::string p = t.root.Text() + "/";
+    std::string p = t.root.Text() + kSep;
     std::string top = t.root.path.filename().string();
     std::string topPage = c.naming == 1 ? top + ".html" : c.topPage;
     RunResult r =
@@ -107,27 +146,28 @@ TEST(PageGenerationTest, ListingMode2AndNamingRules) {
               Page({"0 1", "--", "w.png", "*"}));
     EXPECT_EQ(ReadFile(t.root.path / "sub one" / c.subPage),
               Page({"1 1",
-                    "deeper|deeper/" + c.deepPage + "|" + p + "sub one/deeper|" + p +
-                        "sub one/deeper/" + c.deepPage + "|z.jpg",
+                    L("deeper|deeper/" + c.deepPage + "|") + p + L("sub one/deeper|") + p +
+                        L("sub one/deeper/" + c.deepPage + "|z.jpg"),
                     "", "--", "z.jpg", "*"}));
     // "[filelist]" inside a folder item is replaced by the page's file list;
     // the empty folder gets no page and no entry.
-    std::string files =
-        Page({"#1.PNG", "%41.gif", "a&b.BMP", "b c.jpg", "back\\slash.jpg", "写真.jpeg"});
-    std::string item1 =
-        "[filename]|[filename]/index.html|" + p + "[filename]|" + p + "[filename]/index.html|";
+    std::vector<std::string> images = TopImages("back\\slash.jpg");
+    std::string files = Page(images);
+    std::string item1 = "[filename]|" + L("[filename]/index.html|") + p + "[filename]|" + p +
+                        L("[filename]/index.html|");
     if (c.naming != 0) {
-      item1 = "[filename]|[filename]/[filename].html|" + p + "[filename]|" + p +
-              "[filename]/[filename].html|";
+      item1 = "[filename]|" + L("[filename]/[filename].html|") + p + "[filename]|" + p +
+              L("[filename]/[filename].html|");
     }
-    std::string item2 =
-        "sub one|sub one/" + c.subPage + "|" + p + "sub one|" + p + "sub one/" + c.subPage + "|";
-    std::string item3 = c.naming == 0
-                            ? "x.jpg|x.jpg/index.html|" + p + "x.jpg|" + p + "x.jpg/index.html|"
-                            : "x.jpg|x.jpg/x.jpg.html|" + p + "x.jpg|" + p + "x.jpg/x.jpg.html|";
-    EXPECT_EQ(ReadFile(t.root.path / topPage), "3 6\r\n" + item1 + files + "\r\n" + item2 + files +
-                                                   "\r\n" + item3 + files + "\r\n--\r\n" + files +
-                                                   "*\r\n")
+    std::string item2 = "sub one|" + L("sub one/") + c.subPage + "|" + p + "sub one|" + p +
+                        L("sub one/") + c.subPage + "|";
+    std::string item3 =
+        c.naming == 0 ? L("x.jpg|x.jpg/index.html|") + p + "x.jpg|" + p + L("x.jpg/index.html|")
+                      : L("x.jpg|x.jpg/x.jpg.html|") + p + "x.jpg|" + p + L("x.jpg/x.jpg.html|");
+    EXPECT_EQ(
+        ReadFile(t.root.path / topPage),
+        InSystemCodePage("3 " + std::to_string(images.size()) + "\r\n" + item1 + files + "\r\n" +
+                         item2 + files + "\r\n" + item3 + files + "\r\n--\r\n" + files + "*\r\n"))
         << "naming " << c.naming;
     EXPECT_FALSE(fs::exists(t.root.path / "empty" / "index.html"));
     EXPECT_FALSE(fs::exists(t.root.path / ".hid" / "index.html"));
@@ -150,7 +190,7 @@ TEST(PageGenerationTest, ManyImagesAndAReplacedPage) {
 
 TEST(PageGenerationTest, Utf8TemplatesWriteUtf8PagesWithTheMark) {
   TempFolder f;
-  WriteFile(f.path / "海.jpg", "");
+  WriteFile(f.path / PathOf("海.jpg"), "");
   RunResult r = RunWith(
       TemplateText({"0,0", "写真 [filelist]*", "*", "*", "[filename]", "*"}, true), f.Text());
   ASSERT_EQ(r.status, 0) << r.err;
@@ -164,8 +204,8 @@ TEST(PageGenerationTest, FailuresEndWithTheReportAndKeepThePage) {
   fs::permissions(f.path / "index.html", fs::perms::owner_read, fs::perm_options::replace);
   RunResult r = RunWith(TemplateText({"0,0", "[filelist]", "*", "*", "[filename]", "*"}), f.Text());
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "pagrimo: cannot write the page " + f.Text() +
-                       "/index.html: the existing page is read-only\n");
+  EXPECT_EQ(r.err, "pagrimo: cannot write the page " + f.Text() + kSep +
+                       "index.html: the existing page is read-only\n");
   EXPECT_EQ(ReadFile(f.path / "index.html"), "keep me");
 
   r = RunWith(TemplateText({"7,0", "[filelist]", "*", "*", "[filename]", "*"}), f.Text());

@@ -39,25 +39,25 @@ TEST_F(RunFlowTest, WritesThePageAndEndsSilently) {
 
 TEST_F(RunFlowTest, FolderTextRules) {
   WriteFile(photos.path / "a.gif", "a");
-  // A trailing "/." loses the dot and the folder validates with its separator.
-  EXPECT_EQ(Run({photos.Text() + "/."}).status, 0);
+  // A trailing separator and dot loses the dot; the folder validates with its separator.
+  EXPECT_EQ(Run({photos.Text() + kSep + "."}).status, 0);
   // Enclosing quotes are dropped once.
   EXPECT_EQ(Run({"\"" + photos.Text() + "\""}).status, 0);
-  // Two dots: only the last goes, so "x.." becomes "x." which does not exist.
-  RunResult twoDots = Run({photos.Text() + ".."});
+  // Two dots: only the last goes, and M2 shows the folder text with the other.
+  RunResult twoDots = Run({photos.Text() + kSep + "nowhere.."});
   EXPECT_EQ(twoDots.status, 1);
-  EXPECT_EQ(twoDots.err, M2(photos.Text() + "."));
+  EXPECT_EQ(twoDots.err, M2(photos.Text() + kSep + "nowhere."));
   // Arguments are joined with single blanks.
   fs::create_directory(photos.path / "a b");
   WriteFile(photos.path / "a b" / "x.bmp", "x");
-  EXPECT_EQ(Run({photos.Text() + "/a", "b"}).status, 0);
+  EXPECT_EQ(Run({photos.Text() + kSep + "a", "b"}).status, 0);
   EXPECT_TRUE(fs::exists(photos.path / "a b" / "index.html"));
 }
 
 TEST_F(RunFlowTest, MessagesAndStatuses) {
-  RunResult missing = Run({photos.Text() + "/nowhere"});
+  RunResult missing = Run({photos.Text() + kSep + "nowhere"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, M2(photos.Text() + "/nowhere"));
+  EXPECT_EQ(missing.err, M2(photos.Text() + kSep + "nowhere"));
 
   RunResult empty = Run({photos.Text()});
   EXPECT_EQ(empty.status, 1);
@@ -78,12 +78,12 @@ TEST_F(RunFlowTest, ImagesOnlyInSubfoldersCountOnlyWhenTheTreeIsListed) {
   Install(tree, kSettings, {{"t.dat", SimpleTemplate(1)}});
   RunResult r = RunProgram(tree.program, {photos.Text()});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadFile(photos.path / "index.html"), "page 1\r\n<sub/a.jpg>\r\n*\r\n");
+  EXPECT_EQ(ReadFile(photos.path / "index.html"), "page 1\r\n<sub" + kSep + "a.jpg>\r\n*\r\n");
 }
 
 TEST_F(RunFlowTest, AnOrdinaryFilePassesValidationButHasNothingToList) {
   WriteFile(photos.path / "a.jpg", "a");
-  RunResult r = Run({(photos.path / "a.jpg").string()});
+  RunResult r = Run({Utf8Path(photos.path / "a.jpg")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kM3);
 }
@@ -147,7 +147,7 @@ TEST(RunFlowLoadTest, TemplatesInASubfolderAndSectionsEndedByTheFile) {
   WriteFile(photos.path / "a.jpg", "a");
   Installation app;
   // The file item section ends with the file: its last line is dropped.
-  Install(app, "[pagrimo]\n DEFAULT = sub/t.dat \n",
+  Install(app, "[pagrimo]\n DEFAULT = sub" + kSep + "t.dat \n",
           {{"sub/t.dat", TemplateText({"0", "0", "[filelist]", "*", "*", "A [filename]", "B"})}});
   RunResult r = RunProgram(app.program, {photos.Text()});
   EXPECT_EQ(r.status, 0) << r.err;

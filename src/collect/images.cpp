@@ -60,26 +60,31 @@ Ancestors StartingAncestors(const std::string& folder) {
 // behind prefix.
 void CollectInto(const std::string& path, const std::string& prefix, ImageList& list, bool recurse,
                  Ancestors& ancestors) {
-  if (recurse) {
-    NameList subfolders;
-    ListSubfolders(path, subfolders);
-    for (int k = 1; k <= EntryCount(subfolders); ++k) {
-      const std::string& name = subfolders[k];
-      std::string subfolder = path + name;
-      if (!Enter(subfolder, ancestors)) continue;
-      CollectInto(WithTrailingSeparator(subfolder), prefix + WithTrailingSeparator(name), list,
-                  true, ancestors);
-      ancestors.pop_back();
+  if (!recurse) {
+    int base = EntryCount(list);
+    platform::Enumeration scan;
+    platform::DirEntry entry;
+    for (bool more = platform::StartEnumeration(scan, path + "*", 0, entry); more;
+         more = platform::NextEntry(scan, entry)) {
+      if (IsImageName(entry.name)) list.push_back(prefix + entry.name);
     }
+    SortNames(list, base + 1, EntryCount(list));
+    return;
   }
-  int base = EntryCount(list);
-  platform::Enumeration scan;
-  platform::DirEntry entry;
-  for (bool more = platform::StartEnumeration(scan, path + "*", 0, entry); more;
-       more = platform::NextEntry(scan, entry)) {
-    if (IsImageName(entry.name)) list.push_back(prefix + entry.name);
+  // One enumeration gives both the subfolders and the own images; the own
+  // images wait, already sorted, until the subfolders' entries are in.
+  NameList subfolders;
+  ImageList own;
+  ScanFolder(path, &subfolders, &own);
+  for (int k = 1; k <= EntryCount(subfolders); ++k) {
+    const std::string& name = subfolders[k];
+    std::string subfolder = path + name;
+    if (!Enter(subfolder, ancestors)) continue;
+    CollectInto(WithTrailingSeparator(subfolder), prefix + WithTrailingSeparator(name), list, true,
+                ancestors);
+    ancestors.pop_back();
   }
-  SortNames(list, base + 1, EntryCount(list));
+  for (int j = 1; j <= EntryCount(own); ++j) list.push_back(prefix + own[j]);
 }
 
 bool AnyImageIn(const std::string& path, bool recurse, Ancestors& ancestors) {
@@ -109,6 +114,26 @@ bool AnyImageIn(const std::string& path, bool recurse, Ancestors& ancestors) {
 bool IsImageName(const std::string& name) {
   return EndsWith(name, ".gif", 4) || EndsWith(name, ".jpg", 4) || EndsWith(name, ".jpeg", 5) ||
          EndsWith(name, ".png", 4) || EndsWith(name, ".bmp", 4);
+}
+
+void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images) {
+  if (subfolders) subfolders->assign(1, std::string());
+  if (images) images->assign(1, std::string());
+  platform::Enumeration scan;
+  platform::DirEntry entry;
+  std::string pattern = WithTrailingSeparator(folder) + "*";
+  for (bool more = platform::StartEnumeration(scan, pattern, platform::kFolderAttribute, entry);
+       more; more = platform::NextEntry(scan, entry)) {
+    if (entry.isFolder) {
+      if (subfolders && entry.name != "." && entry.name != "..") {
+        subfolders->push_back(std::move(entry.name));
+      }
+    } else if (images && IsImageName(entry.name)) {
+      images->push_back(std::move(entry.name));
+    }
+  }
+  if (subfolders) SortNames(*subfolders, 1, EntryCount(*subfolders));
+  if (images) SortNames(*images, 1, EntryCount(*images));
 }
 
 void CollectImages(const std::string& folder, ImageList& list, bool recurse) {

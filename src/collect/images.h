@@ -26,5 +26,10 @@ bool IsImageName(const std::string& name);
 /// than kMaxFolderDepth; a folder is entered through links once only.
 void CollectImages(const std::string& folder, ImageList& list, bool recurse);
 
+/// Lists, in one enumeration of folder, its subfolders (as ListSubfolders does)
+/// and its own images (as CollectImages does without recursion), both sorted.
+/// Either list may be left unchanged by passing nullptr.
+void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images);
+
 /// True when CollectImages would find at least one image; stops at the first.
 bool HasAnyImage(const std::string& folder, bool recurse);

@@ -85,13 +85,43 @@ TEST(ImageTest, LinksAreFollowedButCyclesAreNotEntered) {
   WriteFile(f.path / "a.jpg", "");
   WriteFile(f.path / "sub" / "b.jpg", "");
   WriteFile(f.path / "other" / "c.jpg", "");
-  fs::create_directory_symlink("..", f.path / "sub" / "loop");
-  fs::create_directory_symlink("../other", f.path / "sub" / "sibling");
-  fs::create_symlink("missing", f.path / "dangling.jpg");
-  fs::create_symlink(f.path / "a.jpg", f.path / "sub" / "linked.png");
+  if (!MakeLink("..", f.path / "sub" / "loop")) GTEST_SKIP() << "no links on this platform";
+  MakeLink(fs::path("..") / "other", f.path / "sub" / "sibling");
+  MakeLink("missing", f.path / "dangling.jpg");
+  MakeLink(f.path / "a.jpg", f.path / "sub" / "linked.png");
   ImageList list = Collect(f.Text(), true);
   EXPECT_EQ(list, (ImageList{"", "other" + S + "c.jpg", "sub" + S + "sibling" + S + "c.jpg",
                              "sub" + S + "b.jpg", "sub" + S + "linked.png", "a.jpg"}));
+}
+
+TEST(ImageTest, ScanFolderGivesTheListsOfTheSeparateWalks) {
+  // One enumeration must give exactly what ListSubfolders and a collection
+  // without recursion give, for every kind of folder.
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;
+  } cases[] = {
+      {"empty", {}},
+      {"files only", {"b.JPG", "A.png", "notes.txt", ".hidden.gif", "a.gif"}},
+      {"folders only", {"Zoo/x.txt", "album/y.txt", ".secret/z.jpg", "x.jpg/in.txt"}},
+      {"both, case ties in listing order",
+       {"Beta/a.jpg", "beta/b.jpg", "IMG.jpg", "img.JPG", "写真.jpeg", "café.Gif", "cafe.gif",
+        "readme.md", "sub one/deeper/w.png"}},
+  };
+  for (const auto& c : cases) {
+    TempFolder f;
+    for (const auto& name : c.files) WriteFile(f.path / name, "x");
+    NameList subfolders{"stale"}, expectedSubfolders;
+    ImageList images{"stale"}, expectedImages;
+    ScanFolder(f.Text(), &subfolders, &images);
+    ListSubfolders(f.Text(), expectedSubfolders);
+    CollectImages(f.Text(), expectedImages, false);
+    EXPECT_EQ(subfolders, expectedSubfolders) << c.what;
+    EXPECT_EQ(images, expectedImages) << c.what;
+    ImageList only;
+    ScanFolder(f.Text() + S, nullptr, &only);
+    EXPECT_EQ(only, expectedImages) << c.what;
+  }
 }
 
 }  // namespace

@@ -15,12 +15,15 @@ TEST(SubfolderTest, ListsFoldersOnlySortedIgnoringCase) {
     fs::create_directory(f.path / name);
   }
   WriteFile(f.path / "photos", "a file");
-  fs::create_directory_symlink("Zoo", f.path / "link");
+  // A link to a folder is listed where the platform can make one.
+  bool linked = MakeLink("Zoo", f.path / "link");
   NameList list{"old"};
   ListSubfolders(f.Text(), list);
-  EXPECT_EQ(list, (NameList{"", "album", "Beta", "link", "x.jpg", "Zoo"}));
+  NameList expected{"", "album", "Beta", "x.jpg", "Zoo"};
+  if (linked) expected.insert(expected.begin() + 3, "link");
+  EXPECT_EQ(list, expected);
   NameList again;
-  ListSubfolders(f.Text() + "/", again);
+  ListSubfolders(f.Text() + kSep, again);
   EXPECT_EQ(again, list);
   ListSubfolders((f.path / "album").string(), list);
   EXPECT_EQ(list, NameList{""});

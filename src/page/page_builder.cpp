@@ -54,8 +54,9 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
   NameList subfolderNames(1), subpageLinks(1);
   ImageList images;
   if (set.listingMode == 2) {
+    // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
-    ListSubfolders(folder, subfolders);
+    ScanFolder(folder, &subfolders, &images);
     for (int k = 1; k <= EntryCount(subfolders); ++k) {
       const std::string& name = subfolders[k];
       std::string subfolder = folderPath + name;
@@ -77,7 +78,8 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       subpageLinks.push_back(WithTrailingSeparator(name) + subpage);
     }
   }
-  CollectImages(folder, images, set.listingMode == 1);
+  if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1);
+  platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
   DropUnreadable(set, folderPath, images);
   int fileCount = EntryCount(images);
   int folderCount = EntryCount(subfolderNames);

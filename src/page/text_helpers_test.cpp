@@ -83,7 +83,7 @@ TEST(TextHelpersTest, UrlFormEncodesEveryByteButTheSafeOnes) {
       {"", ""},
       {"[x]:+,;=@!$()*", "%5Bx%5D%3A%2B%2C%3B%3D%40%21%24%28%29%2A"},
       {P("trips\\May\\beach.png"), "trips/May/beach.png"},
-      {"/tmp/a b/", windows ? "%2Ftmp%2Fa%20b%2F" : "file:///tmp/a%20b/"},
+      {"/tmp/a b/", "file:///tmp/a%20b/"},  // "/" also separates on Windows
       {P("C:\\photos\\"), windows ? "file:///C:/photos/" : "C%3A/photos/"},
       {P("\\\\server\\share\\x"), windows ? "file://server/share/x" : "file:////server/share/x"},
       {"back\\slash.jpg", windows ? "back/slash.jpg" : "back%5Cslash.jpg"},

@@ -84,6 +84,22 @@ struct FileStamp {
 /// False, with the system's reason, when the file cannot be read.
 bool GetFileStamp(const std::string& path, FileStamp& stamp, std::string& reason);
 
+/// While one exists, GetFileStamp may keep the folder of the file it read last
+/// open and look up the next file of that folder by its name alone, instead of
+/// walking the whole path again. The results are the same; only one may exist
+/// at a time, and the folder is released when it ends.
+struct FileStampBatch {
+  FileStampBatch();
+  FileStampBatch(const FileStampBatch&) = delete;
+  FileStampBatch& operator=(const FileStampBatch&) = delete;
+  ~FileStampBatch();
+};
+#ifdef _WIN32
+// Windows looks each path up whole; the batch changes nothing there.
+inline FileStampBatch::FileStampBatch() {}
+inline FileStampBatch::~FileStampBatch() {}
+#endif
+
 /// A time as the user's locale writes it: the date, a blank, and the time of
 /// day with seconds, in local time.
 std::string LocalDateTimeText(std::int64_t modified);

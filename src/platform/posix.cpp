@@ -26,6 +26,30 @@ namespace {
 
 std::string g_argumentText;
 bool g_plainCollation = true;  // byte order of lower-cased text suffices
+// In a UTF-8 locale a byte below 0x80 is always a whole character, so it is
+// lower-cased through this table (filled from towlower) without decoding.
+bool g_utf8Locale = false;
+wchar_t g_asciiLower[128];
+
+#ifdef O_PATH
+constexpr int kFolderHandleFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;  // lookups only
+#else
+constexpr int kFolderHandleFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
+// The folder that GetFileStamp keeps open while a FileStampBatch exists.
+struct StampFolder {
+  bool active = false;
+  std::string path;  // ends in "/"
+  int fd = -1;
+};
+StampFolder g_stampFolder;
+
+void ReleaseStampFolder() {
+  if (g_stampFolder.fd >= 0) close(g_stampFolder.fd);
+  g_stampFolder.fd = -1;
+  g_stampFolder.path.clear();
+}
 
 struct EnumState {
   DIR* dir = nullptr;
@@ -113,7 +137,7 @@ bool ReachPath(const std::string& path, PathAt& at) {
     return true;
   }
   size_t pos = path[0] == '/' ? 1 : 0;
-  at.dirfd = open(pos == 1 ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  at.dirfd = open(pos == 1 ? "/" : ".", kFolderHandleFlags);
   if (at.dirfd < 0) return false;
   while (path.size() - pos >= PATH_MAX) {
     size_t slash = path.rfind('/', pos + PATH_MAX - 2);
@@ -123,7 +147,7 @@ bool ReachPath(const std::string& path, PathAt& at) {
     }
     if (slash > pos) {
       std::string chunk = path.substr(pos, slash - pos);
-      int next = openat(at.dirfd, chunk.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      int next = openat(at.dirfd, chunk.c_str(), kFolderHandleFlags);
       if (next < 0) return false;
       close(at.dirfd);
       at.dirfd = next;
@@ -275,14 +299,19 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-// Decodes text into wide characters, lower-cased; a byte that is not part of
-// a valid character of the locale's encoding becomes U+FFFD.
-std::wstring LowerWide(const std::string& text) {
-  std::wstring wide;
-  wide.reserve(text.size());
+// Decodes text into wide characters, lower-cased, into wide; a byte that is
+// not part of a valid character of the locale's encoding becomes U+FFFD.
+void LowerWide(const std::string& text, std::wstring& wide) {
+  wide.clear();
   std::mbstate_t state{};
   size_t i = 0;
   while (i < text.size()) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (g_utf8Locale && c < 0x80) {
+      wide.push_back(g_asciiLower[c]);
+      ++i;
+      continue;
+    }
     wchar_t wc = 0;
     size_t used = std::mbrtowc(&wc, text.data() + i, text.size() - i, &state);
     if (used == static_cast<size_t>(-1) || used == static_cast<size_t>(-2)) {
@@ -295,7 +324,28 @@ std::wstring LowerWide(const std::string& text) {
     wide.push_back(static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wc))));
     i += used;
   }
-  return wide;
+}
+
+// Appends a collation weight in a prefix-free code whose byte order is the
+// order of the weights: 1 byte below 2^7, 2 below 2^14, 3 below 2^21, else 5.
+char* PutWeight(char* out, std::uint32_t w) {
+  if (w < 0x80) {
+    *out++ = static_cast<char>(w);
+  } else if (w < 0x4000) {
+    *out++ = static_cast<char>(0x80 | (w >> 8));
+    *out++ = static_cast<char>(w & 0xFF);
+  } else if (w < 0x200000) {
+    *out++ = static_cast<char>(0xC0 | (w >> 16));
+    *out++ = static_cast<char>((w >> 8) & 0xFF);
+    *out++ = static_cast<char>(w & 0xFF);
+  } else {
+    *out++ = static_cast<char>(0xE0);
+    *out++ = static_cast<char>(w >> 24);
+    *out++ = static_cast<char>((w >> 16) & 0xFF);
+    *out++ = static_cast<char>((w >> 8) & 0xFF);
+    *out++ = static_cast<char>(w & 0xFF);
+  }
+  return out;
 }
 
 }  // namespace
@@ -324,6 +374,10 @@ void StartProcess(int argc, char** argv) {
   const char* collate = std::setlocale(LC_COLLATE, nullptr);
   std::string name = collate ? collate : "C";
   g_plainCollation = name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
+  g_utf8Locale = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+  for (int c = 0; c < 128; ++c) {
+    g_asciiLower[c] = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  }
   g_argumentText.clear();
   for (int i = 1; i < argc; ++i) {
     if (i > 1) g_argumentText += ' ';
@@ -407,9 +461,37 @@ bool GetFolderId(const std::string& path, FolderId& id) {
   return true;
 }
 
+FileStampBatch::FileStampBatch() {
+  ReleaseStampFolder();
+  g_stampFolder.active = true;
+}
+
+FileStampBatch::~FileStampBatch() {
+  ReleaseStampFolder();
+  g_stampFolder.active = false;
+}
+
 bool GetFileStamp(const std::string& path, FileStamp& stamp, std::string& reason) {
   struct stat st;
-  if (!StatPath(path, st)) {
+  int result = -1;
+  size_t slash = path.rfind('/');
+  if (g_stampFolder.active && slash != std::string::npos && slash + 1 < path.size()) {
+    // Within a batch: open the file's folder once, then look up names in it.
+    if (g_stampFolder.path.size() != slash + 1 ||
+        path.compare(0, slash + 1, g_stampFolder.path) != 0) {
+      ReleaseStampFolder();
+      g_stampFolder.path.assign(path, 0, slash + 1);
+      g_stampFolder.fd = OpenPath(g_stampFolder.path, kFolderHandleFlags);
+    }
+    if (g_stampFolder.fd >= 0) {
+      result = fstatat(g_stampFolder.fd, path.c_str() + slash + 1, &st, 0);
+    } else {
+      result = StatPath(path, st) ? 0 : -1;
+    }
+  } else {
+    result = StatPath(path, st) ? 0 : -1;
+  }
+  if (result != 0) {
     reason = SystemReason(errno);
     return false;
   }
@@ -465,24 +547,20 @@ std::string LowerText(const std::string& text) {
 
 std::string CollationKey(const std::string& text) {
   if (g_plainCollation) return LowerText(text);
-  std::wstring wide = LowerWide(text);
-  std::wstring key(wide.size() * 4 + 8, L'\0');
+  // Buffers kept between calls: keys are made once per name, many in a row.
+  static std::wstring wide, key;
+  static std::string scratch;
+  LowerWide(text, wide);
+  if (key.size() < wide.size() * 6 + 16) key.resize(wide.size() * 6 + 16);
   size_t length = std::wcsxfrm(key.data(), wide.c_str(), key.size());
   if (length >= key.size()) {
-    key.resize(length + 1);
+    key.resize(length + length / 2 + 1);
     length = std::wcsxfrm(key.data(), wide.c_str(), key.size());
   }
-  // Four big-endian bytes per weight, so byte order equals weight order.
-  std::string bytes;
-  bytes.reserve(length * 4);
-  for (size_t i = 0; i < length; ++i) {
-    auto w = static_cast<std::uint32_t>(static_cast<std::int32_t>(key[i]));
-    bytes.push_back(static_cast<char>(w >> 24));
-    bytes.push_back(static_cast<char>(w >> 16));
-    bytes.push_back(static_cast<char>(w >> 8));
-    bytes.push_back(static_cast<char>(w));
-  }
-  return bytes;
+  if (scratch.size() < length * 5) scratch.resize(length * 5);
+  char* out = scratch.data();
+  for (size_t i = 0; i < length; ++i) out = PutWeight(out, static_cast<std::uint32_t>(key[i]));
+  return std::string(scratch.data(), out);
 }
 
 std::vector<std::pair<std::string, std::string>> ReadSettingsSection(
@@ -834,7 +912,7 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  int dir = OpenPath(folder, O_PATH | O_DIRECTORY);
+  int dir = OpenPath(folder, kFolderHandleFlags);
   if (dir < 0) {
     reason = SystemReason(errno);
     return false;

@@ -2,6 +2,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
 
 #include "platform/platform.h"
 #include "support/test_support.h"
@@ -112,6 +117,131 @@ TEST(PosixFileTest, ReadTextFileDetectsTheByteOrderMark) {
   EXPECT_EQ(encoding, platform::TextEncoding::kSystem);
   EXPECT_FALSE(platform::ReadTextFile(f.Text(), text, encoding, reason));
   EXPECT_FALSE(platform::ReadTextFile(f.Text() + "/none", text, encoding, reason));
+}
+
+TEST(PosixFileTest, FileStampsAreTheSameWithinABatch) {
+  TempFolder f;
+  WriteFile(f.path / "a.jpg", "12345");
+  WriteFile(f.path / "sub" / "b.png", "1");
+  WriteFile(f.path / "sub" / "c.gif", "");
+  WriteFile(f.path / "sub" / "deeper" / "d.bmp", "1234567");
+  fs::create_symlink("sub/b.png", f.path / "link.png");
+  std::string p = f.Text() + "/";
+  // Alternating folders, a missing file and a folder that cannot be opened.
+  std::vector<std::string> paths = {p + "a.jpg",        p + "sub/b.png", p + "sub/c.gif",
+                                    p + "a.jpg",        p + "link.png",  p + "sub/deeper/d.bmp",
+                                    p + "sub/none.jpg", p + "sub/b.png", p + "none/x.jpg",
+                                    p + "a.jpg/x.jpg",  p + "sub/"};
+  struct Result {
+    bool ok;
+    platform::FileStamp stamp;
+    std::string reason;
+  };
+  auto readAll = [&]() {
+    std::vector<Result> results;
+    for (const auto& path : paths) {
+      Result r;
+      r.ok = platform::GetFileStamp(path, r.stamp, r.reason);
+      results.push_back(r);
+    }
+    return results;
+  };
+  std::vector<Result> plain = readAll(), batched;
+  {
+    platform::FileStampBatch batch;
+    batched = readAll();
+  }
+  ASSERT_EQ(plain.size(), batched.size());
+  for (size_t i = 0; i < paths.size(); ++i) {
+    EXPECT_EQ(plain[i].ok, batched[i].ok) << paths[i];
+    EXPECT_EQ(plain[i].stamp.size, batched[i].stamp.size) << paths[i];
+    EXPECT_EQ(plain[i].stamp.modified, batched[i].stamp.modified) << paths[i];
+    EXPECT_EQ(plain[i].reason, batched[i].reason) << paths[i];
+  }
+  EXPECT_EQ(plain[0].stamp.size, 5);
+  EXPECT_EQ(plain[5].stamp.size, 7);
+  EXPECT_FALSE(plain[6].ok);
+
+  // A batch that has ended holds no folder: a folder replaced afterwards is
+  // read afresh by the next batch.
+  {
+    platform::FileStampBatch batch;
+    platform::FileStamp stamp;
+    std::string reason;
+    ASSERT_TRUE(platform::GetFileStamp(p + "sub/b.png", stamp, reason));
+  }
+  fs::remove_all(f.path / "sub");
+  WriteFile(f.path / "sub" / "b.png", "123");
+  {
+    platform::FileStampBatch batch;
+    platform::FileStamp stamp;
+    std::string reason;
+    ASSERT_TRUE(platform::GetFileStamp(p + "sub/b.png", stamp, reason)) << reason;
+    EXPECT_EQ(stamp.size, 3);
+  }
+}
+
+// Sets the process's locale from LC_ALL for one test, and back afterwards.
+struct LocaleScope {
+  std::string old;
+  bool active = false;
+  explicit LocaleScope(const char* name) {
+    const char* current = std::getenv("LC_ALL");
+    old = current ? current : "";
+    setenv("LC_ALL", name, 1);
+    char program[] = "pagrimo";
+    char* argv[] = {program, nullptr};
+    platform::StartProcess(1, argv);
+    const char* set = std::setlocale(LC_COLLATE, nullptr);
+    active = set != nullptr && std::string(set) == name;
+  }
+  ~LocaleScope() {
+    if (old.empty()) {
+      unsetenv("LC_ALL");
+    } else {
+      setenv("LC_ALL", old.c_str(), 1);
+    }
+    char program[] = "pagrimo";
+    char* argv[] = {program, nullptr};
+    platform::StartProcess(1, argv);
+  }
+};
+
+std::wstring LowerWideForTest(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  size_t length = std::mbstowcs(wide.data(), text.c_str(), wide.size());
+  wide.resize(length == static_cast<size_t>(-1) ? 0 : length);
+  for (auto& c : wide) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  return wide;
+}
+
+TEST(PosixCollationTest, KeysOrderLikeTheLocaleComparison) {
+  // Keys compared as bytes must order exactly as wcscoll orders the
+  // lower-cased names, ties included, whatever the size of the weights.
+  const char* names[] = {"a",        "A",       "b",        "B.jpg",   "é",
+                         "E",        "f",       "ä",        "Äpfel",   "apfel",
+                         "写真",     "写真1",   "スナップ", "ｶﾒﾗ",     "カメラ",
+                         "Photo 10", "photo 9", "photo-9",  "photo_9", "IMG_0001.JPG",
+                         "img_0001", "Øresund", "oresund",  "niño",    "nino",
+                         "Kyōto",    "kyoto",   "zoë",      "ZOE",     "straße",
+                         "strasse",  "1",       "10",       "9",       "",
+                         "[fileid]", "#1.PNG",  "%41.gif",  "a&b.BMP", "海と山",
+                         "Ω",        "ω",       "Я",        "я"};
+  for (const char* locale : {"en_US.UTF-8", "C.UTF-8"}) {
+    LocaleScope scope(locale);
+    if (!scope.active) {
+      std::printf("skipped for %s: not installed\n", locale);
+      continue;
+    }
+    for (const char* a : names) {
+      for (const char* b : names) {
+        int keys = platform::CollationKey(a).compare(platform::CollationKey(b));
+        int coll = std::wcscoll(LowerWideForTest(a).c_str(), LowerWideForTest(b).c_str());
+        EXPECT_EQ((keys > 0) - (keys < 0), (coll > 0) - (coll < 0))
+            << locale << ": " << a << " / " << b;
+      }
+    }
+  }
 }
 
 }  // namespace

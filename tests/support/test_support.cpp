@@ -35,9 +35,15 @@ TempFolder::~TempFolder() {
   fs::remove_all(path, error);
 }
 
-std::string TempFolder::Text() const {
+std::string TempFolder::Text() const { return Utf8Path(path); }
+
+std::string Utf8Path(const fs::path& path) {
   auto text = path.u8string();
   return std::string(text.begin(), text.end());
+}
+
+fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
@@ -59,7 +65,7 @@ std::vector<std::string> ListFolder(const fs::path& folder) {
   std::vector<std::string> names;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
-    names.push_back(entry.path().filename().string());
+    names.push_back(Utf8Path(entry.path().filename()));
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -69,7 +75,7 @@ void Install(Installation& installation, const std::string& settings,
              const std::vector<std::pair<std::string, std::string>>& templates) {
   fs::path program = installation.folder.path / fs::path(PAGRIMO_EXE).filename();
   fs::copy_file(PAGRIMO_EXE, program);
-  installation.program = program.string();
+  installation.program = Utf8Path(program);
   if (!settings.empty()) WriteFile(installation.folder.path / "pagrimo.ini", settings);
   for (const auto& [name, bytes] : templates) WriteFile(installation.folder.path / name, bytes);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace testing_support {
 
 /// A fresh folder below the system's temporary folder, removed with all its
@@ -19,6 +21,19 @@ struct TempFolder {
   /// The folder's path as the program's UTF-8 text, with no trailing separator.
   std::string Text() const;
 };
+
+/// The platform's path separator as text, for building the paths that a run
+/// is given and the ones it writes.
+inline const std::string kSep(1, platform::kSeparator);
+
+/// A path as the program's UTF-8 text, and a path from such text ("/" and the
+/// platform's separator both separate).
+std::string Utf8Path(const std::filesystem::path& path);
+std::filesystem::path PathOf(const std::string& utf8);
+
+/// Whether a backslash can be part of a file name (not on Windows, where it
+/// separates).
+inline constexpr bool kBackslashInNames = platform::kSeparator != '\\';
 
 /// Writes bytes to path, creating the folders above it.
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
@@ -47,6 +62,17 @@ struct Installation {
 };
 void Install(Installation& installation, const std::string& settings,
              const std::vector<std::pair<std::string, std::string>>& templates);
+
+/// Sets the hidden attribute of a file or folder (Windows tests only).
+bool SetHiddenAttribute(const std::filesystem::path& path);
+
+/// UTF-8 text in the system's code page, as pages of a template without the
+/// byte order mark are written (POSIX: unchanged; Windows: the ANSI code page).
+std::string InSystemCodePage(const std::string& utf8);
+
+/// Makes link a symbolic link to target (a file or a folder); false where the
+/// platform cannot: on Windows links need a privilege, and wine makes none.
+bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& link);
 
 /// A template file's text from its lines, each ended by CR LF, with the
 /// UTF-8 byte order mark in front when utf8 is set.

@@ -1,4 +1,4 @@
-// Running a program on POSIX systems, with its output captured.
+// Test support on POSIX systems: running a program, with its output captured, and links.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -77,6 +77,13 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   waitpid(pid, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+std::string InSystemCodePage(const std::string& utf8) { return utf8; }
+
+bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& link) {
+  std::filesystem::create_symlink(target, link);
+  return true;
 }
 
 }  // namespace testing_support

@@ -14,6 +14,14 @@ using Ancestors = std::vector<platform::FolderId>;
 
 std::string Number(std::int64_t value) { return std::to_string(value); }
 
+// One expansion step: every occurrence of placeholder is replaced by the value
+// that make() gives, which is computed only when the text holds it.
+template <typename Make>
+void Step(std::string& text, const char* placeholder, Make make) {
+  if (text.find(placeholder) == std::string::npos) return;
+  text = ReplaceText(text, placeholder, make());
+}
+
 std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, bool isTop) {
   if (set.pageNaming == 0 || (set.pageNaming != 1 && isTop)) return "index.html";
   return FolderDisplayName(folder) + ".html";
@@ -128,45 +136,47 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
 
 std::string ExpandFolderItem(const std::string& text, const std::string& folderPath,
                              const std::string& name, const std::string& link) {
-  std::string r = ReplaceText(text, "[reldir]", name);
-  r = ReplaceText(r, "[relfile]", link);
-  r = ReplaceText(r, "[dir]", folderPath + name);
-  r = ReplaceText(r, "[file]", folderPath + link);
-  r = ReplaceText(r, "[reldir\\]", DoubleBackslashes(name));
-  r = ReplaceText(r, "[relfile\\]", DoubleBackslashes(link));
-  r = ReplaceText(r, "[dir\\]", DoubleBackslashes(folderPath + name));
-  r = ReplaceText(r, "[file\\]", DoubleBackslashes(folderPath + link));
-  r = ReplaceText(r, "[reldir%]", UrlForm(name));
-  r = ReplaceText(r, "[relfile%]", UrlForm(link));
-  r = ReplaceText(r, "[dir%]", UrlForm(folderPath + name));
-  r = ReplaceText(r, "[file%]", UrlForm(folderPath + link));
-  r = ReplaceText(r, "[reldir&]", HtmlForm(name));
-  r = ReplaceText(r, "[relfile&]", HtmlForm(link));
-  r = ReplaceText(r, "[dir&]", HtmlForm(folderPath + name));
-  return ReplaceText(r, "[file&]", HtmlForm(folderPath + link));
+  std::string r = text;
+  Step(r, "[reldir]", [&] { return name; });
+  Step(r, "[relfile]", [&] { return link; });
+  Step(r, "[dir]", [&] { return folderPath + name; });
+  Step(r, "[file]", [&] { return folderPath + link; });
+  Step(r, "[reldir\\]", [&] { return DoubleBackslashes(name); });
+  Step(r, "[relfile\\]", [&] { return DoubleBackslashes(link); });
+  Step(r, "[dir\\]", [&] { return DoubleBackslashes(folderPath + name); });
+  Step(r, "[file\\]", [&] { return DoubleBackslashes(folderPath + link); });
+  Step(r, "[reldir%]", [&] { return UrlForm(name); });
+  Step(r, "[relfile%]", [&] { return UrlForm(link); });
+  Step(r, "[dir%]", [&] { return UrlForm(folderPath + name); });
+  Step(r, "[file%]", [&] { return UrlForm(folderPath + link); });
+  Step(r, "[reldir&]", [&] { return HtmlForm(name); });
+  Step(r, "[relfile&]", [&] { return HtmlForm(link); });
+  Step(r, "[dir&]", [&] { return HtmlForm(folderPath + name); });
+  Step(r, "[file&]", [&] { return HtmlForm(folderPath + link); });
+  return r;
 }
 
 bool ExpandFileItem(const std::string& text, const std::string& folderPath,
                     const std::string& fileName, std::int32_t fileId, std::int32_t fileCount,
                     std::string& result, std::string& failure) {
-  std::string r = ReplaceText(text, "[path]", folderPath);
-  r = ReplaceText(r, "[numfile]", Number(fileCount));
-  r = ReplaceText(r, "[fileid]", Number(fileId));
-  r = ReplaceText(r, "[numfile-]", Number(std::int64_t{fileCount} - 1));
-  r = ReplaceText(r, "[fileid-]", Number(std::int64_t{fileId} - 1));
-  r = ReplaceText(r, "[filename]", fileName);
-  bool wantSize = r.find("[filesize]") != std::string::npos;
+  std::string r = text;
+  Step(r, "[path]", [&] { return folderPath; });
+  Step(r, "[numfile]", [&] { return Number(fileCount); });
+  Step(r, "[fileid]", [&] { return Number(fileId); });
+  Step(r, "[numfile-]", [&] { return Number(std::int64_t{fileCount} - 1); });
+  Step(r, "[fileid-]", [&] { return Number(std::int64_t{fileId} - 1); });
+  Step(r, "[filename]", [&] { return fileName; });
+  // The file is read only when its size or time is shown, and then once.
   platform::FileStamp stamp;
   bool haveStamp = false;
-  std::string reason;
   auto readStamp = [&]() {
     if (haveStamp) return true;
-    std::string path = folderPath + fileName;
+    std::string path = folderPath + fileName, reason;
     haveStamp = platform::GetFileStamp(path, stamp, reason);
     if (!haveStamp) failure = "cannot read the size and time of " + path + ": " + reason;
     return haveStamp;
   };
-  if (wantSize) {
+  if (r.find("[filesize]") != std::string::npos) {
     if (!readStamp()) return false;
     r = ReplaceText(r, "[filesize]", Number(stamp.size));
   }
@@ -174,28 +184,31 @@ bool ExpandFileItem(const std::string& text, const std::string& folderPath,
     if (!readStamp()) return false;
     r = ReplaceText(r, "[filedate]", platform::LocalDateTimeText(stamp.modified));
   }
-  r = ReplaceText(r, "[path\\]", DoubleBackslashes(folderPath));
-  r = ReplaceText(r, "[filename\\]", DoubleBackslashes(fileName));
-  r = ReplaceText(r, "[path%]", UrlForm(folderPath));
-  r = ReplaceText(r, "[filename%]", UrlForm(fileName));
-  r = ReplaceText(r, "[path&]", HtmlForm(folderPath));
-  result = ReplaceText(r, "[filename&]", HtmlForm(fileName));
+  Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
+  Step(r, "[filename\\]", [&] { return DoubleBackslashes(fileName); });
+  Step(r, "[path%]", [&] { return UrlForm(folderPath); });
+  Step(r, "[filename%]", [&] { return UrlForm(fileName); });
+  Step(r, "[path&]", [&] { return HtmlForm(folderPath); });
+  Step(r, "[filename&]", [&] { return HtmlForm(fileName); });
+  result = std::move(r);
   return true;
 }
 
 std::string ExpandPage(const std::string& text, const std::string& folderPath,
                        std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
                        const std::string& fileList) {
-  std::string r = ReplaceText(text, "[path]", folderPath);
-  r = ReplaceText(r, "[path\\]", DoubleBackslashes(folderPath));
-  r = ReplaceText(r, "[path%]", UrlForm(folderPath));
-  r = ReplaceText(r, "[path&]", HtmlForm(folderPath));
-  r = ReplaceText(r, "[numfile]", Number(fileCount));
-  r = ReplaceText(r, "[numdir]", Number(folderCount));
-  r = ReplaceText(r, "[numfile-]", Number(std::int64_t{fileCount} - 1));
-  r = ReplaceText(r, "[numdir-]", Number(std::int64_t{folderCount} - 1));
-  r = ReplaceText(r, "[dirlist]", dirList);
-  return ReplaceText(r, "[filelist]", fileList);
+  std::string r = text;
+  Step(r, "[path]", [&] { return folderPath; });
+  Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
+  Step(r, "[path%]", [&] { return UrlForm(folderPath); });
+  Step(r, "[path&]", [&] { return HtmlForm(folderPath); });
+  Step(r, "[numfile]", [&] { return Number(fileCount); });
+  Step(r, "[numdir]", [&] { return Number(folderCount); });
+  Step(r, "[numfile-]", [&] { return Number(std::int64_t{fileCount} - 1); });
+  Step(r, "[numdir-]", [&] { return Number(std::int64_t{folderCount} - 1); });
+  Step(r, "[dirlist]", [&] { return dirList; });
+  Step(r, "[filelist]", [&] { return fileList; });
+  return r;
 }
 
 bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,

@@ -94,11 +94,6 @@ struct FileStampBatch {
   FileStampBatch& operator=(const FileStampBatch&) = delete;
   ~FileStampBatch();
 };
-#ifdef _WIN32
-// Windows looks each path up whole; the batch changes nothing there.
-inline FileStampBatch::FileStampBatch() {}
-inline FileStampBatch::~FileStampBatch() {}
-#endif
 
 /// A time as the user's locale writes it: the date, a blank, and the time of
 /// day with seconds, in local time.

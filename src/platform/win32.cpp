@@ -264,6 +264,10 @@ bool GetFolderId(const std::string& path, FolderId& id) {
   return true;
 }
 
+// Windows looks each path up whole; a batch changes nothing here.
+FileStampBatch::FileStampBatch() {}
+FileStampBatch::~FileStampBatch() {}
+
 bool GetFileStamp(const std::string& path, FileStamp& stamp, std::string& reason) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {

@@ -27,24 +27,6 @@ std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, b
   return FolderDisplayName(folder) + ".html";
 }
 
-// Leaves out the images that can no longer be read since they were listed
-// (removed by someone else, or in a folder that can be listed but not
-// entered), when the file items show their size or date: the page shows what
-// is there, and one vanished file does not end the run.
-void DropUnreadable(const TemplateSet& set, const std::string& folderPath, ImageList& images) {
-  if (set.fileItemText.find("[filesize]") == std::string::npos &&
-      set.fileItemText.find("[filedate]") == std::string::npos) {
-    return;
-  }
-  platform::FileStamp stamp;
-  std::string reason;
-  images.erase(std::remove_if(images.begin() + 1, images.end(),
-                              [&](const std::string& name) {
-                                return !platform::GetFileStamp(folderPath + name, stamp, reason);
-                              }),
-               images.end());
-}
-
 // Appends more to a list of expanded items, within the limit of a page.
 void AppendItem(std::string& list, const std::string& more) {
   if (more.size() > kMaxTextBytes - list.size()) throw std::length_error("page too large");
@@ -88,7 +70,6 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
   }
   if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1);
   platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
-  DropUnreadable(set, folderPath, images);
   int fileCount = EntryCount(images);
   int folderCount = EntryCount(subfolderNames);
   if (fileCount == 0 && folderCount == 0) return true;
@@ -104,19 +85,13 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
                                            subpageLinks[k]));
     }
     for (int j = 1; j <= fileCount; ++j) {
+      // An image that vanished since it was listed ends the run with the
+      // report; the page is not touched.
       if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure)) {
-        // The image vanished after the check above: leave it out, and number
-        // the items again so that counts and numbers stay right.
-        failure.clear();
-        images.erase(images.begin() + j);
-        fileCount = EntryCount(images);
-        fileList.clear();
-        j = 0;
-        continue;
+        return false;
       }
       AppendItem(fileList, item);
     }
-    if (fileCount == 0 && folderCount == 0) return true;
     page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
   } catch (const std::length_error&) {
     failure = "cannot build the page " + folderPath + name + ": it would be larger than " +

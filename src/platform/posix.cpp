@@ -416,6 +416,13 @@ bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask,
   } else {
     if (s->namePattern.empty()) s->namePattern = "*";
     int fd = OpenPath(s->folder.empty() ? "." : s->folder, O_RDONLY | O_DIRECTORY);
+    // A folder that can be listed but not entered (read without search
+    // permission) counts as unreadable: its entries could be named but never
+    // opened or measured, so it contributes nothing.
+    if (fd >= 0 && faccessat(fd, ".", X_OK, AT_EACCESS) != 0) {
+      close(fd);
+      fd = -1;
+    }
     s->dir = fd < 0 ? nullptr : fdopendir(fd);
     if (s->dir == nullptr && fd >= 0) close(fd);
   }

@@ -55,8 +55,7 @@ struct Enumeration {
 };
 
 /// Starts an enumeration; false when nothing matches.
-bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask,
-                      DirEntry& entry);
+bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask, DirEntry& entry);
 /// The next matching entry; false after the last one.
 bool NextEntry(Enumeration& e, DirEntry& entry);
 /// Closes the enumeration early; harmless when already closed.

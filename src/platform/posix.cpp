@@ -62,9 +62,7 @@ struct EnumState {
 
 std::string SystemReason(int error) { return std::strerror(error); }
 
-bool HasWildcard(const std::string& text) {
-  return text.find_first_of("*?") != std::string::npos;
-}
+bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
 // Length of the UTF-8 character starting at text[i]; 1 for a stray byte.
 size_t CharLength(const std::string& text, size_t i) {
@@ -402,8 +400,7 @@ std::string ExecutableFolder() {
 
 std::string ArgumentText() { return g_argumentText; }
 
-bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask,
-                      DirEntry& entry) {
+bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask, DirEntry& entry) {
   EndEnumeration(e);
   auto* s = new EnumState;
   e.state = s;
@@ -448,7 +445,7 @@ unsigned GetAttributes(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st)) return 0;
   unsigned bits = S_ISDIR(st.st_mode) ? kFolderAttribute : 128;  // 128: normal file
-  if ((st.st_mode & 0222) == 0) bits |= 1;                         // read-only
+  if ((st.st_mode & 0222) == 0) bits |= 1;                       // read-only
   size_t slash = path.find_last_of('/', path.size() > 1 ? path.size() - 2 : 0);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (!name.empty() && name[0] == '.' && name != "." && name != ".." && name != "./" &&
@@ -540,7 +537,8 @@ std::string LowerText(const std::string& text) {
       ++i;
       continue;
     }
-    size_t put = std::wcrtomb(buffer, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wc))), &out);
+    size_t put =
+        std::wcrtomb(buffer, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wc))), &out);
     if (put == static_cast<size_t>(-1)) {
       out = std::mbstate_t{};
       result.append(text, i, used);
@@ -570,8 +568,8 @@ std::string CollationKey(const std::string& text) {
   return std::string(scratch.data(), out);
 }
 
-std::vector<std::pair<std::string, std::string>> ReadSettingsSection(
-    const std::string& path, const std::string& section) {
+std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::string& path,
+                                                                     const std::string& section) {
   std::vector<std::pair<std::string, std::string>> entries;
   std::string bytes, reason;
   if (!ReadWholeFile(path, bytes, reason)) return entries;
@@ -596,8 +594,7 @@ std::vector<std::pair<std::string, std::string>> ReadSettingsSection(
     size_t equals = line.find('=');
     if (!inSection || equals == std::string::npos) continue;
     std::string value = Trim(line.substr(equals + 1));
-    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') &&
-        value.back() == value[0]) {
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
       value = value.substr(1, value.size() - 2);
     }
     entries.emplace_back(Trim(line.substr(0, equals)), std::move(value));

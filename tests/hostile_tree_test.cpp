@@ -191,7 +191,7 @@ TEST(HostileTreeTest, EveryListingModeEndsNormallyAndWritesEveryPage) {
   for (int mode : {0, 1, 2}) {
     SCOPED_TRACE("listing mode " + std::to_string(mode));
     Installation app;
-    Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n", {{"t.dat", TemplateFor(mode)}});
+    Install(app, kSettings, {{"t.dat", TemplateFor(mode)}});
     auto installed = ListFolder(app.folder.path);
     RunResult r = RunUnprivileged(app.program, {t.tree.string()});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -282,7 +282,7 @@ TEST(HostileTreeTest, FoldersBelowTheDepthLimitAreLeftOut) {
   }
   Installation app;
   Install(
-      app, "[Pagrimo]\r\ndefault=t.dat\r\n",
+      app, kSettings,
       {{"t.dat", TemplateText({"1,0", "[numfile]", "[filelist]*", "*", "*", "[filename]", "*"})}});
   RunResult r = RunProgram(app.program, {base.Text()});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -304,7 +304,7 @@ TEST(HostileTreeTest, AFolderThatCannotBeEnteredContributesNothing) {
   if (IsRoot()) ChownTree(base.Text(), kNobody);
   fs::permissions(base.path / "[filesize]", fs::perms::owner_read);
   Installation app;
-  Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n",
+  Install(app, kSettings,
           {{"t.dat", TemplateText({"1,0", "[numfile]:[filelist]*", "*", "*", "[fileid]=[filename];",
                                    "*"})}});
   RunResult r = RunUnprivileged(app.program, {base.Text()});
@@ -332,7 +332,7 @@ TEST(HostileTreeTest, PicturesDeletedDuringTheRun) {
     }
     WriteFile(base.path / "index.html", "previous");
     Installation app;
-    Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n",
+    Install(app, kSettings,
             {{"t.dat", TemplateText({"0,0", "[numfile]", "[filelist]*", "*", "*",
                                      "F [fileid] [filename] [filesize]", "*"})}});
     std::atomic<bool> stop{false};
@@ -405,7 +405,7 @@ TEST(HostileTreeTest, LinksFanningOutDoNotMultiplyTheWork) {
     }
     Installation app;
     Install(
-        app, "[Pagrimo]\r\ndefault=t.dat\r\n",
+        app, kSettings,
         {{"t.dat", TemplateText({"1,0", "[numfile]:[filelist]", "*", "*", "[filename];", "*"})}});
     RunResult r = RunProgram(app.program, {base.Text()});
     EXPECT_EQ(r.status, c.status) << r.err;
@@ -446,7 +446,7 @@ TEST(HostileTreeTest, SpecialFilesNeverStopTheRunNorLeadOutside) {
     fs::create_symlink("/dev/zero", tree / "zero.jpg");
     fs::create_symlink(tree / "a.jpg", tree / "z.jpg");
     Installation app;
-    Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n", {{"t.dat", kTemplate}});
+    Install(app, kSettings, {{"t.dat", kTemplate}});
     std::string fifo = c.fifo;
     fs::path where = fifo.rfind("app/", 0) == 0 ? app.folder.path / fifo.substr(4) : tree / fifo;
     fs::remove(where);

@@ -52,7 +52,7 @@ std::string Page(std::vector<std::string> lines) {
 
 RunResult RunWith(const std::string& templateText, const std::string& folder) {
   Installation app;
-  Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n", {{"t.dat", templateText}});
+  Install(app, kSettings, {{"t.dat", templateText}});
   return RunProgram(app.program, {folder});
 }
 

@@ -9,13 +9,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kSettings[] = "[Pagrimo]\r\ndefault=t.dat\r\n";
-const std::string kM1 = "エラー: template.datが正しく読みこめません\n";
-const std::string kM3 = "エラー: 対象となるファイルがありません\n";
-std::string M2(const std::string& folder) {
-  return "エラー: 正しいディレクトリ名では有りません。\r\n" + folder + "\n";
-}
-
 std::string SimpleTemplate(int mode) {
   return TemplateText({std::to_string(mode) + ",0", "page [numfile]", "[filelist]*", "*",
                        "[reldir]", "*", "<[filename]>", "*"});

@@ -89,7 +89,7 @@ TEST(WriteFailureTest, ThePreviousPageStaysAndTheRunEndsWithStatus2) {
     WriteFile(folder.path / "index.html", kPrevious);
     c.prepare(folder.path);
     Installation app;
-    Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n", {{"t.dat", BigTemplate(c.naming)}});
+    Install(app, kSettings, {{"t.dat", BigTemplate(c.naming)}});
     auto before = ListFolder(folder.path);
     RunResult r = c.run(app.program, folder.Text());
     EXPECT_EQ(r.status, 2) << r.err;
@@ -108,7 +108,7 @@ TEST(WriteFailureTest, AFolderWhereThePageShouldBeIsKept) {
   WriteFile(folder.path / "a.jpg", "img");
   WriteFile(folder.path / "index.html" / "inside.txt", "kept");
   Installation app;
-  Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n", {{"t.dat", BigTemplate(0)}});
+  Install(app, kSettings, {{"t.dat", BigTemplate(0)}});
   RunResult r = RunProgram(app.program, {folder.Text()});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "pagrimo: cannot write the page " + folder.Text() +
@@ -132,7 +132,7 @@ TEST(WriteFailureTest, APageMultipliedByPlaceholdersInNamesStopsAtTheLimit) {
   std::string page;
   for (int i = 0; i < 16; ++i) page += "[path]";
   Installation app;
-  Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n",
+  Install(app, kSettings,
           {{"t.dat", TemplateText({"0,0", page, "*", "*", std::string(1 << 20, 'f'), "*"})}});
   RunResult r = RunProgram(app.program, {folder.string()});
   EXPECT_EQ(r.status, 2);

@@ -27,7 +27,7 @@ struct HelpersTest : ::testing::Test {
   TempFolder photos;
   std::string picked;  // a folder whose name a shell would take apart
   void SetUp() override {
-    Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n", {{"t.dat", SimpleTemplate()}});
+    Install(app, kSettings, {{"t.dat", SimpleTemplate()}});
     picked = photos.Text() + "/x; y $(touch z) <b>&amp;";
     WriteFile(fs::path(picked) / "a.jpg", "a");
   }

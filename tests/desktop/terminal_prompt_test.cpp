@@ -79,7 +79,7 @@ TerminalRun RunOnTerminal(const std::string& program, const std::vector<std::str
 
 TEST(TerminalPrompt, AnswersAndTheirEffect) {
   Installation app;
-  Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n",
+  Install(app, kSettings,
           {{"t.dat", TemplateText({"0,0", "page [numfile]", "[filelist]*", "*", "[reldir]", "*",
                                    "<[filename]>", "*"})}});
   TempFolder photos;
@@ -110,8 +110,7 @@ TEST(TerminalPrompt, AnswersAndTheirEffect) {
 // with a folder on the command line nothing is asked.
 TEST(TerminalPrompt, MessagesArePrintedOnTheTerminal) {
   Installation app;
-  Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n",
-          {{"t.dat", TemplateText({"0,0", "[filelist]", "*", "*", "*"})}});
+  Install(app, kSettings, {{"t.dat", TemplateText({"0,0", "[filelist]", "*", "*", "*"})}});
   TempFolder empty;
   TerminalRun run = RunOnTerminal(app.program, {empty.Text()}, "");
   EXPECT_EQ(run.status, 1);

@@ -99,7 +99,7 @@ struct ChooserTest : XServerTest {
   void SetUp() override {
     XServerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    Install(app, "[Pagrimo]\r\ndefault=t.dat\r\n",
+    Install(app, kSettings,
             {{"t.dat", TemplateText({"0,0", "page [numfile]", "[filelist]*", "*", "[reldir]", "*",
                                      "<[filename]>", "*"})}});
   }

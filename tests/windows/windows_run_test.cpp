@@ -11,13 +11,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kSettings[] = "[Pagrimo]\r\ndefault=t.dat\r\n";
-const std::string kM1 = "エラー: template.datが正しく読みこめません\n";
-const std::string kM3 = "エラー: 対象となるファイルがありません\n";
-std::string M2(const std::string& folder) {
-  return "エラー: 正しいディレクトリ名では有りません。\r\n" + folder + "\n";
-}
-
 // Code page 932 bytes. 表 and ソ end in 0x5C, the byte of the backslash.
 const std::string kHyo = "\x95\x5C";
 const std::string kSo = "\x83\x5C";

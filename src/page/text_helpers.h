@@ -33,5 +33,6 @@ std::string FolderDisplayName(const std::string& path);
 /// file://server/share/x); a relative one stays relative.
 std::string UrlForm(const std::string& text);
 
-/// The HTML form of a text: & < > " ' become character references.
+/// The HTML form of a text: & < > " ' [ ] become character references, so
+/// the form can never hold a placeholder.
 std::string HtmlForm(const std::string& text);

@@ -137,7 +137,11 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 /// Replaces the file at path with text, written in the given encoding. The text
 /// goes to a temporary file in the same folder that is renamed over the target
 /// only when complete, so a failure leaves the old file untouched and no
-/// temporary file behind. An existing read-only target is never replaced.
+/// temporary file behind. An existing read-only target is never replaced. A
+/// target that already holds exactly these bytes is not written at all; one
+/// that is replaced gets the new bytes flushed to disk before the rename (and
+/// on POSIX the folder after it), so a power loss leaves the old file or the
+/// new one, whole.
 bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
                      std::string& reason);
 

@@ -58,4 +58,31 @@ TEST(SortTest, StableAscendingIgnoringCase) {
   EXPECT_EQ(partial, (NameList{"", "z", "x", "y", "w"}));
 }
 
+// Stability needs more names than a small-input sort handles by insertion
+// (libstdc++ switches at 16): 192 names, three words in all 64 letter-case
+// spellings each, interleaved. Equal names must keep their order of arrival.
+TEST(SortTest, ManyNamesEqualIgnoringCaseKeepTheirOrder) {
+  const std::string words[] = {"photos", "albums", "moment"};  // 64 spellings each
+  auto spelling = [](std::string word, int bits) {
+    for (size_t i = 0; i < word.size(); ++i) {
+      if (bits & (1 << i)) word[i] = static_cast<char>(word[i] - 'a' + 'A');
+    }
+    return word;
+  };
+  NameList list{""};
+  std::vector<std::string> arrival[3];
+  for (int k = 0; k < 192; ++k) {
+    int word = (k % 3 + k / 3) % 3;  // the words arrive mixed, 64 of each
+    int bits = (static_cast<int>(arrival[word].size()) * 37) % 64;  // spellings out of order
+    list.push_back(spelling(words[word], bits));
+    arrival[word].push_back(list.back());
+  }
+  SortNames(list, 1, EntryCount(list));
+  NameList expected{""};
+  for (int word : {1, 2, 0}) {  // albums, moment, photos
+    expected.insert(expected.end(), arrival[word].begin(), arrival[word].end());
+  }
+  EXPECT_EQ(list, expected);
+}
+
 }  // namespace

@@ -139,7 +139,9 @@ TEST(PosixFileTest, ReplaceTextFileLeavesAnEqualFileAlone) {
     EXPECT_EQ(after.st_ino == before.st_ino, c.kept);
     EXPECT_EQ(after.st_mtim.tv_sec == 978307200, c.kept);
     EXPECT_TRUE(S_ISREG(after.st_mode));
-    if (c.link) EXPECT_EQ(ReadFile(target), c.old);
+    if (c.link) {
+      EXPECT_EQ(ReadFile(target), c.old);
+    }
     EXPECT_EQ(ListFolder(f.path).size(), c.link ? 2u : 1u);  // no temporary file left
   }
   // A read-only page is refused even when nothing would change.

@@ -359,6 +359,87 @@ TEST(Win32FilesTest, FileStampAndDateText) {
   EXPECT_NE(text.find("46:40"), std::string::npos) << text;
 }
 
+// Runs a Unix shell script in folder, as a user of wine may; the script ends
+// by making a marker file, which is waited for (wine cannot wait for a Unix
+// process). False where no Unix program can be started (on Windows itself)
+// or the marker never comes.
+bool RunUnixScript(const fs::path& folder, const std::string& script) {
+  // Wine's own export gives the folder's Unix path.
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  HMODULE kernel = GetModuleHandleW(L"kernel32");
+  auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")));
+  if (unixName == nullptr) return false;
+  char* unixFolder = unixName(folder.c_str());
+  if (unixFolder == nullptr) return false;
+  std::wstring command = L"/bin/sh -c \"cd '" + Wide(unixFolder) + L"' && " + Wide(script) +
+                         L" && touch script-done\"";
+  HeapFree(GetProcessHeap(), 0, unixFolder);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int i = 0; i < 200 && !fs::exists(folder / "script-done"); ++i) Sleep(50);
+  std::error_code error;
+  return fs::remove(folder / "script-done", error);
+}
+
+// Unix links in a folder, removed again before the folder goes (the
+// folder's removal cannot see links that lead nowhere).
+struct UnixLinks {
+  fs::path folder;
+  std::string names;
+  bool made = false;
+  UnixLinks(const fs::path& where, const std::vector<std::pair<std::string, std::string>>& links)
+      : folder(where) {
+    std::string script = "true";
+    for (const auto& [name, target] : links) {
+      script += " && ln -s " + target + " " + name;
+      names += " " + name;
+    }
+    made = RunUnixScript(folder, script);
+  }
+  ~UnixLinks() {
+    if (made) RunUnixScript(folder, "rm -f" + names);
+  }
+};
+
+TEST(Win32FilesTest, LinksCountAsWhatTheyLeadTo) {
+  TempFolder folder;
+  const fs::path& f = folder.path;
+  WriteFile(f / "a.jpg", "12345");
+  WriteFile(f / "sub" / "b.jpg", "b");
+  SetWriteTime(f / "a.jpg", 1000000000);
+  // Wine shows a link to a file as that file and hides one that leads
+  // nowhere; a link to a folder shows as a folder that is a reparse point.
+  UnixLinks links(f, {{"link.jpg", "a.jpg"},
+                      {"dangling.jpg", "nowhere.jpg"},
+                      {"dirlink", "sub"},
+                      {"danglingdir", "nowhere"}});
+  if (!links.made) GTEST_SKIP() << "no Unix links here";
+  const std::string p = folder.Text();
+  EXPECT_EQ(Enumerate(p + "\\*", 16),
+            (std::vector<std::string>{"..\\", ".\\", "a.jpg", "dirlink\\", "link.jpg", "sub\\"}));
+  EXPECT_EQ(Enumerate(p + "\\*", 0), (std::vector<std::string>{"a.jpg", "link.jpg"}));
+  EXPECT_EQ(Enumerate(p + "\\dirlink\\*", 0), std::vector<std::string>{"b.jpg"});
+  platform::FileStamp stamp;
+  std::string reason;
+  ASSERT_TRUE(platform::GetFileStamp(p + "\\link.jpg", stamp, reason)) << reason;
+  EXPECT_EQ(stamp.size, 5);
+  EXPECT_EQ(stamp.modified, 1000000000);
+  EXPECT_FALSE(platform::GetFileStamp(p + "\\dangling.jpg", stamp, reason));
+  platform::FolderId viaLink, real;
+  ASSERT_TRUE(platform::GetFolderId(p + "\\dirlink", viaLink));
+  ASSERT_TRUE(platform::GetFolderId(p + "\\sub", real));
+  EXPECT_EQ(viaLink, real);
+  EXPECT_NE(platform::GetAttributes(p + "\\dirlink") & platform::kLinkAttribute, 0u);
+}
+
 TEST(Win32FilesTest, FolderIdentity) {
   TempFolder folder;
   fs::create_directories(folder.path / "a");

@@ -56,6 +56,12 @@ if(CMAKE_CROSSCOMPILING)
       ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
       ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
   endforeach()
+  # The end-to-end cases once more with the UTF-8 code page (65001), which
+  # the Hindi locale gives wine, as Windows' "Unicode UTF-8" setting does.
+  add_test(NAME pagrimo_e2e_tests_utf8_code_page COMMAND pagrimo_e2e_tests)
+  set_tests_properties(pagrimo_e2e_tests_utf8_code_page PROPERTIES
+    ENVIRONMENT "WINEDEBUG=-all;LANG=hi_IN.UTF-8;LC_ALL=hi_IN.UTF-8"
+    ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
   # The real folder chooser, cancelled on a private Xvfb (skipped without
   # Xvfb and xdotool). A host script: it drives wine, X and xdotool.
   add_test(NAME windows_chooser_cancel

@@ -460,3 +460,10 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
 }
 
 }  // namespace platform
+
+namespace platform {
+
+// The portable program keeps its settings and templates beside it, always.
+std::vector<std::string> SettingsFolderCandidates() { return {ExecutableFolder()}; }
+
+}  // namespace platform

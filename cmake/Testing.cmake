@@ -84,3 +84,12 @@ endif()
 if(NOT WIN32)
   include(${CMAKE_SOURCE_DIR}/tests/desktop/desktop.cmake)
 endif()
+
+# cmake --install into a temporary prefix, and which settings and templates the
+# installed program, the user's own and a portable copy choose.
+if(NOT WIN32)
+  add_test(NAME install_settings_lookup
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install_test.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}
+      ${CMAKE_SOURCE_DIR})
+  set_tests_properties(install_settings_lookup PROPERTIES TIMEOUT 120)
+endif()

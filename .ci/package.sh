@@ -45,8 +45,9 @@ trap 'rm -rf "$work"' EXIT
 dpkg-deb -x "$deb" "$work"
 desktop-file-validate "$work/usr/share/applications/pagrimo.desktop"
 man_page=$(ls "$work"/usr/share/man/man1/pagrimo.1*)
-rendered=$(MANWIDTH=80 man -l "$man_page" 2>"$work/man.err")
-[ ! -s "$work/man.err" ] || fail "man -l: $(cat "$work/man.err")"
+rendered=$(MANWIDTH=80 man -l "$man_page")
+warnings=$(zcat -f "$man_page" | groff -man -ww -z 2>&1)
+[ -z "$warnings" ] || fail "the manual page: $warnings"
 for section in NAME SYNOPSIS DESCRIPTION FILES "EXIT STATUS" EXAMPLES; do
   grep -q "^$section" <<<"$rendered" || fail "the manual page has no $section"
 done

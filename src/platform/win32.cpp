@@ -615,3 +615,10 @@ bool win32::ReplaceTextFileIn(UINT codePage, const std::string& path, const std:
 }
 
 }  // namespace platform
+
+namespace platform {
+
+// The portable program keeps its settings and templates beside it, always.
+std::vector<std::string> SettingsFolderCandidates() { return {ExecutableFolder()}; }
+
+}  // namespace platform

@@ -1,6 +1,7 @@
 #include "config/template_file.h"
 
 #include "config/settings.h"
+#include "config/settings_folder.h"
 #include "page/text_helpers.h"
 
 namespace {
@@ -83,8 +84,9 @@ bool ParseTemplate(const std::string& text, TemplateSet& set) {
 }
 
 bool LoadTemplateSet(TemplateSet& set) {
-  std::string name = ChooseTemplateName();
-  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + name;
+  std::string folder = SettingsFolder();
+  std::string name = ChooseTemplateName(folder);
+  std::string path = WithTrailingSeparator(folder) + name;
   {
     platform::Enumeration found;
     platform::DirEntry entry;

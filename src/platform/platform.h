@@ -145,4 +145,12 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
                      std::string& reason);
 
+/// The folders that may hold pagrimo.ini and the templates, in the order they
+/// are tried, without trailing separators. The first is always the executable's
+/// folder, and on Windows the only one. On POSIX it is followed by the user's
+/// $XDG_CONFIG_HOME/pagrimo (when that variable is an absolute path, else
+/// $HOME/.config/pagrimo) and by the installation's share/pagrimo, found
+/// beside the executable's folder (/usr/bin gives /usr/share/pagrimo).
+std::vector<std::string> SettingsFolderCandidates();
+
 }  // namespace platform

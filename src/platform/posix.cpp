@@ -13,6 +13,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <cwchar>
@@ -741,6 +742,26 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
   }
   close(dir);
   return ok;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+std::vector<std::string> SettingsFolderCandidates() {
+  std::string own = ExecutableFolder();
+  std::vector<std::string> folders{own};
+  // Relative or empty values are ignored, as the XDG base directory rules say.
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  if (config != nullptr && config[0] == '/') {
+    folders.push_back(std::string(config) + "/pagrimo");
+  } else if (home != nullptr && home[0] == '/') {
+    folders.push_back(std::string(home) + "/.config/pagrimo");
+  }
+  size_t slash = own.rfind('/');
+  if (slash != std::string::npos) folders.push_back(own.substr(0, slash) + "/share/pagrimo");
+  return folders;
 }
 
 }  // namespace platform

@@ -47,6 +47,11 @@ TEST(SortTest, StableAscendingIgnoringCase) {
   EXPECT_EQ(CompareText("B", "a"), 1);
   EXPECT_EQ(CompareText("Photo", "pHOTO"), 0);
   EXPECT_EQ(CompareText("", ""), 0);
+  // Far apart, and of different lengths: still exactly 1 or -1.
+  EXPECT_EQ(CompareText("apple", "Zebra"), -1);
+  EXPECT_EQ(CompareText("Zebra", "apple"), 1);
+  EXPECT_EQ(CompareText("photos", "P"), 1);
+  EXPECT_EQ(CompareText("", "photos"), -1);
   NameList list{"", "b2", "B1", "a", "b1", "A", "c"};
   SortNames(list, 1, 6);  // "c" stays outside the range
   EXPECT_EQ(list, (NameList{"", "a", "A", "B1", "b1", "b2", "c"}));

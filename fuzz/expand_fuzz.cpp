@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "page/page_builder.h"
-#include "page/text_helpers.h"
+#include "text/forms.h"
+#include "text/replace.h"
 
 namespace {
 

@@ -16,6 +16,8 @@ const char kLoadFailed[] = "template.datが正しく読みこめません";
 const char kNotAFolder[] = "正しいディレクトリ名では有りません。\r\n";
 const char kNothingToList[] = "対象となるファイルがありません";
 const char kChooserTitle[] = "対象フォルダの選択";
+const char kNotFoundCaption[] = "pagrimo";
+const char kNotFound[] = "が見つかりません";  // after the template's name
 
 // The folder text as the command line gives it: one pair of enclosing
 // quotes removed (a quoted path can never name a folder), then one trailing dot.
@@ -36,7 +38,11 @@ bool FolderExists(const std::string& folder) {
 
 int Run() {
   TemplateSet set;
-  if (!LoadTemplateSet(set)) {
+  TemplateLoad load = LoadTemplateSet(set);
+  if (load.status != TemplateLoad::Status::kLoaded) {
+    if (load.status == TemplateLoad::Status::kNotFound) {
+      platform::ShowMessage(load.name + kNotFound, 0, kNotFoundCaption);
+    }
     platform::ShowMessage(kLoadFailed, 0, kErrorCaption);
     return kExitMessage;
   }
@@ -54,7 +60,7 @@ int Run() {
     return kExitMessage;
   }
   std::string pageFileName, failure;
-  if (!BuildPage(set, folder, true, pageFileName, failure)) {
+  if (!BuildPage(set, folder, PagePlace::kTop, pageFileName, failure)) {
     platform::ReportFailure(failure);
     return kExitFailure;
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "collect/subfolders.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
 
@@ -9,8 +10,6 @@ namespace fs = std::filesystem;
 using namespace testing_support;
 
 namespace {
-
-const std::string S(1, platform::kSeparator);
 
 ImageList Collect(const std::string& folder, bool recurse) {
   ImageList list{"stale", "entries"};
@@ -40,14 +39,14 @@ TEST(ImageTest, CollectsTheTreeSubfoldersFirst) {
     WriteFile(f.path / name, name);
   }
   ImageList tree{"",
-                 "album" + S + "old" + S + "p.bmp",
-                 "album" + S + "x.gif",
-                 "Zoo" + S + "a.jpg",
-                 "Zoo" + S + "b.PNG",
+                 "album" + kSep + "old" + kSep + "p.bmp",
+                 "album" + kSep + "x.gif",
+                 "Zoo" + kSep + "a.jpg",
+                 "Zoo" + kSep + "b.PNG",
                  "B.gif",
                  "c.JPEG"};
   EXPECT_EQ(Collect(f.Text(), true), tree);
-  EXPECT_EQ(Collect(f.Text() + S, true), tree);
+  EXPECT_EQ(Collect(f.Text() + kSep, true), tree);
   EXPECT_EQ(Collect(f.Text(), false), (ImageList{"", "B.gif", "c.JPEG"}));
   EXPECT_TRUE(HasAnyImage(f.Text(), false));
 }
@@ -66,9 +65,9 @@ TEST(ImageTest, EmptyAndImagelessFoldersGiveSlotZeroAlone) {
   WriteFile(f.path / "x.jpg" / "in.png", "x");
   EXPECT_EQ(Collect(f.Text(), false), ImageList{""});
   EXPECT_FALSE(HasAnyImage(f.Text(), false));
-  EXPECT_EQ(Collect(f.Text(), true), (ImageList{"", "x.jpg" + S + "in.png"}));
+  EXPECT_EQ(Collect(f.Text(), true), (ImageList{"", "x.jpg" + kSep + "in.png"}));
   EXPECT_TRUE(HasAnyImage(f.Text(), true));
-  EXPECT_EQ(Collect(f.Text() + S + "missing", true), ImageList{""});
+  EXPECT_EQ(Collect(f.Text() + kSep + "missing", true), ImageList{""});
 }
 
 TEST(ImageTest, ManyImagesAreAllKeptInOrder) {
@@ -90,8 +89,9 @@ TEST(ImageTest, LinksAreFollowedButCyclesAreNotEntered) {
   MakeLink("missing", f.path / "dangling.jpg");
   MakeLink(f.path / "a.jpg", f.path / "sub" / "linked.png");
   ImageList list = Collect(f.Text(), true);
-  EXPECT_EQ(list, (ImageList{"", "other" + S + "c.jpg", "sub" + S + "sibling" + S + "c.jpg",
-                             "sub" + S + "b.jpg", "sub" + S + "linked.png", "a.jpg"}));
+  EXPECT_EQ(list,
+            (ImageList{"", "other" + kSep + "c.jpg", "sub" + kSep + "sibling" + kSep + "c.jpg",
+                       "sub" + kSep + "b.jpg", "sub" + kSep + "linked.png", "a.jpg"}));
 }
 
 TEST(ImageTest, ScanFolderGivesTheListsOfTheSeparateWalks) {
@@ -119,7 +119,7 @@ TEST(ImageTest, ScanFolderGivesTheListsOfTheSeparateWalks) {
     EXPECT_EQ(subfolders, expectedSubfolders) << c.what;
     EXPECT_EQ(images, expectedImages) << c.what;
     ImageList only;
-    ScanFolder(f.Text() + S, nullptr, &only);
+    ScanFolder(f.Text() + kSep, nullptr, &only);
     EXPECT_EQ(only, expectedImages) << c.what;
   }
 }

@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "page/text_helpers.h"
 #include "platform/platform.h"
+#include "text/paths.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "config/template_file.h"
 
 #include "config/settings.h"
-#include "page/text_helpers.h"
+#include "text/paths.h"
 
 namespace {
 
@@ -82,18 +82,23 @@ bool ParseTemplate(const std::string& text, TemplateSet& set) {
          ReadSection(reader, set.fileItemText);
 }
 
-bool LoadTemplateSet(TemplateSet& set) {
-  std::string name = ChooseTemplateName();
-  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + name;
+TemplateLoad LoadTemplateSet(TemplateSet& set) {
+  TemplateLoad load;
+  load.name = ChooseTemplateName();
+  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + load.name;
   {
     platform::Enumeration found;
     platform::DirEntry entry;
     if (!platform::StartEnumeration(found, path, 0, entry)) {
-      platform::ShowMessage(name + "が見つかりません", 0, "pagrimo");
-      return false;
+      load.status = TemplateLoad::Status::kNotFound;
+      return load;
     }
   }
-  std::string text, reason;
-  if (!platform::ReadTextFile(path, text, set.encoding, reason)) return false;
-  return ParseTemplate(text, set);
+  std::string text;
+  if (!platform::ReadTextFile(path, text, set.encoding, load.reason)) {
+    load.status = TemplateLoad::Status::kUnreadable;
+  } else if (!ParseTemplate(text, set)) {
+    load.status = TemplateLoad::Status::kMalformed;
+  }
+  return load;
 }

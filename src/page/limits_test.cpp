@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "page/page_builder.h"
-#include "page/text_helpers.h"
+#include "text/replace.h"
 
 namespace {
 

@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <vector>
 
 #include "collect/images.h"
-#include "page/text_helpers.h"
+#include "collect/walk.h"
 #include "platform/platform.h"
+#include "text/forms.h"
+#include "text/paths.h"
+#include "text/replace.h"
 
 namespace {
-
-using Ancestors = std::vector<platform::FolderId>;
 
 std::string Number(std::int64_t value) { return std::to_string(value); }
 
@@ -23,8 +23,10 @@ void Step(std::string& text, const char* placeholder, Make make) {
   text = ReplaceText(text, placeholder, make());
 }
 
-std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, bool isTop) {
-  if (set.pageNaming == 0 || (set.pageNaming != 1 && isTop)) return "index.html";
+std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, PagePlace place) {
+  if (set.pageNaming == 0 || (set.pageNaming != 1 && place == PagePlace::kTop)) {
+    return "index.html";
+  }
   return FolderDisplayName(folder) + ".html";
 }
 
@@ -34,7 +36,7 @@ void AppendItem(std::string& list, const std::string& more) {
   list += more;
 }
 
-bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
+bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace place,
                  Ancestors& ancestors, std::string& pageFileName, std::string& failure) {
   pageFileName.clear();
   if (set.listingMode < 0 || set.listingMode > 2) {
@@ -53,16 +55,10 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       std::string subfolder = folderPath + name;
       // Pages go into real folders of the tree only: a link may lead out of
       // the tree, or to a folder of it that gets its own page anyway.
-      if ((platform::GetAttributes(subfolder) & platform::kLinkAttribute) != 0) continue;
-      platform::FolderId id;
-      if (ancestors.size() > kMaxFolderDepth || !platform::GetFolderId(subfolder, id) ||
-          std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
-        continue;  // too deep, unreachable, or a folder already on this path
-      }
-      ancestors.push_back(id);
+      if (!Enter(ancestors, subfolder, LinkRule::kNever)) continue;
       std::string subpage;
-      bool ok = BuildPageAt(set, subfolder, false, ancestors, subpage, failure);
-      ancestors.pop_back();
+      bool ok = BuildPageAt(set, subfolder, PagePlace::kBelow, ancestors, subpage, failure);
+      Leave(ancestors);
       if (!ok) return false;
       if (subpage.empty()) continue;
       subfolderNames.push_back(name);
@@ -75,7 +71,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
   int folderCount = EntryCount(subfolderNames);
   if (fileCount == 0 && folderCount == 0) return true;
 
-  std::string name = PageFileNameFor(set, folder, isTop);
+  std::string name = PageFileNameFor(set, folder, place);
   std::string dirList, fileList, item, page;
   // Values are expanded again by later steps, so placeholders in folder and
   // file names can multiply a page; past kMaxTextBytes the run ends instead of
@@ -190,10 +186,8 @@ std::string ExpandPage(const std::string& text, const std::string& folderPath,
   return r;
 }
 
-bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,
+bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace place,
                std::string& pageFileName, std::string& failure) {
-  Ancestors ancestors;
-  platform::FolderId id;
-  if (platform::GetFolderId(folder, id)) ancestors.push_back(id);
-  return BuildPageAt(set, folder, isTop, ancestors, pageFileName, failure);
+  Ancestors ancestors = StartingAncestors(folder);
+  return BuildPageAt(set, folder, place, ancestors, pageFileName, failure);
 }

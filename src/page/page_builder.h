@@ -28,10 +28,14 @@ std::string ExpandPage(const std::string& text, const std::string& folderPath,
                        std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
                        const std::string& fileList);
 
+/// Where a page stands: for the starting folder, or for a folder below it
+/// (page naming 2 names only the top page index.html).
+enum class PagePlace { kTop, kBelow };
+
 /// Writes the page of folder (and in listing mode 2 those below it, children
 /// first) when it has something to show, and sets pageFileName to its name;
-/// leaves it empty when nothing was written. isTop marks the starting folder.
-/// False, with a failure text, when a page cannot be built or written; pages
-/// written before stay, and the failed page's previous content is kept.
-bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,
+/// leaves it empty when nothing was written. False, with a failure text, when
+/// a page cannot be built or written; pages written before stay, and the
+/// failed page's previous content is kept.
+bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace place,
                std::string& pageFileName, std::string& failure);

@@ -81,9 +81,9 @@ std::string TemplateText(const std::vector<std::string>& lines, bool utf8 = fals
 /// Settings that choose the template file t.dat.
 inline constexpr char kSettings[] = "[Pagrimo]\r\ndefault=t.dat\r\n";
 /// The run's messages as they reach standard error.
-inline const std::string kM1 = "エラー: template.datが正しく読みこめません\n";
-inline const std::string kM3 = "エラー: 対象となるファイルがありません\n";
-inline std::string M2(const std::string& folder) {
+inline const std::string kLoadFailedMessage = "エラー: template.datが正しく読みこめません\n";
+inline const std::string kNothingToListMessage = "エラー: 対象となるファイルがありません\n";
+inline std::string NotAFolderMessage(const std::string& folder) {
   return "エラー: 正しいディレクトリ名では有りません。\r\n" + folder + "\n";
 }
 

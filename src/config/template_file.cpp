@@ -1,21 +1,15 @@
 #include "config/template_file.h"
 
 #include "config/settings.h"
+#include "platform/plain_text.h"
 #include "text/paths.h"
 
 namespace {
 
-std::string TrimBlanks(const std::string& text) {
-  size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return "";
-  size_t end = text.find_last_not_of(" \t");
-  return text.substr(begin, end - begin + 1);
-}
-
 // An optionally signed decimal integer with blanks around it, within the
 // 32-bit signed range; nothing else.
 bool ParseNumber(const std::string& field, std::int32_t& value) {
-  std::string text = TrimBlanks(field);
+  std::string_view text = platform::TrimBlanks(field);
   size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';

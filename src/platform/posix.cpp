@@ -19,7 +19,10 @@
 #include <random>
 #include <string>
 
+#include "platform/ini_lines.h"
+#include "platform/plain_text.h"
 #include "platform/platform.h"
+#include "platform/wildcard.h"
 
 namespace platform {
 namespace {
@@ -61,46 +64,6 @@ struct EnumState {
 };
 
 std::string SystemReason(int error) { return std::strerror(error); }
-
-bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
-
-// Length of the UTF-8 character starting at text[i]; 1 for a stray byte.
-size_t CharLength(const std::string& text, size_t i) {
-  unsigned char c = static_cast<unsigned char>(text[i]);
-  size_t length = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-  size_t end = i + 1;
-  while (end < text.size() && end < i + length &&
-         (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-    ++end;
-  }
-  return end - i;
-}
-
-// Wildcard match: "*" any run of characters, "?" exactly one character.
-// Iterative with one backtrack point, so it is linear in practice.
-bool MatchesPattern(const std::string& name, const std::string& pattern) {
-  size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      starP = p++;
-      starN = n;
-    } else if (p < pattern.size() && pattern[p] == '?') {
-      ++p;
-      n += CharLength(name, n);
-    } else if (p < pattern.size() && pattern[p] == name[n]) {
-      ++p;
-      ++n;
-    } else if (starP != std::string::npos) {
-      p = starP + 1;
-      starN += CharLength(name, starN);
-      n = starN;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
 
 // Decides whether a named entry of the given kind is returned under mask.
 // kind: 'd' folder, 'f' ordinary file, 0 anything else.
@@ -203,7 +166,7 @@ bool NextFromState(EnumState& s, DirEntry& entry) {
   if (s.dir == nullptr) return false;
   while (struct dirent* d = readdir(s.dir)) {
     std::string name = d->d_name;
-    if (!MatchesPattern(name, s.namePattern)) continue;
+    if (!MatchesWildcard(name, s.namePattern)) continue;
     if (!name.empty() && name[0] == '.' && name != "." && name != "..") continue;
     char kind = 0;
     if (d->d_type == DT_DIR) {
@@ -221,24 +184,6 @@ bool NextFromState(EnumState& s, DirEntry& entry) {
   closedir(s.dir);
   s.dir = nullptr;
   return false;
-}
-
-std::string Trim(const std::string& text) {
-  size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return "";
-  size_t end = text.find_last_not_of(" \t");
-  return text.substr(begin, end - begin + 1);
-}
-
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
@@ -570,36 +515,9 @@ std::string CollationKey(const std::string& text) {
 
 std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::string& path,
                                                                      const std::string& section) {
-  std::vector<std::pair<std::string, std::string>> entries;
   std::string bytes, reason;
-  if (!ReadWholeFile(path, bytes, reason)) return entries;
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-  bool inSection = false;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t end = bytes.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = Trim(bytes.substr(pos, end - pos));
-    pos = end + 1;
-    if (end < bytes.size() && bytes[end] == '\r' && pos < bytes.size() && bytes[pos] == '\n') {
-      ++pos;
-    }
-    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-    if (line[0] == '[') {
-      size_t close = line.find(']');
-      inSection = close != std::string::npos &&
-                  EqualIgnoringAsciiCase(Trim(line.substr(1, close - 1)), section);
-      continue;
-    }
-    size_t equals = line.find('=');
-    if (!inSection || equals == std::string::npos) continue;
-    std::string value = Trim(line.substr(equals + 1));
-    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
-      value = value.substr(1, value.size() - 2);
-    }
-    entries.emplace_back(Trim(line.substr(0, equals)), std::move(value));
-  }
-  return entries;
+  if (!ReadWholeFile(path, bytes, reason)) return {};
+  return IniSection(std::move(bytes), section);
 }
 
 void ReportFailure(const std::string& text) {
@@ -611,11 +529,7 @@ void ReportFailure(const std::string& text) {
 bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& encoding,
                   std::string& reason) {
   if (!ReadWholeFile(path, text, reason)) return false;
-  encoding = TextEncoding::kSystem;
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    text.erase(0, 3);
-    encoding = TextEncoding::kUtf8Bom;
-  }
+  encoding = StripByteOrderMark(text) ? TextEncoding::kUtf8Bom : TextEncoding::kSystem;
   return true;
 }
 

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ini_lines.h"
+#include "platform/plain_text.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -71,13 +73,6 @@ std::string SystemReason(DWORD error) {
   }
   if (text.empty()) return "system error " + std::to_string(error);
   return Utf8(text);
-}
-
-std::wstring TrimBlanks(const std::wstring& text) {
-  size_t begin = text.find_first_not_of(L" \t");
-  if (begin == std::wstring::npos) return std::wstring();
-  size_t end = text.find_last_not_of(L" \t");
-  return text.substr(begin, end - begin + 1);
 }
 
 bool Admits(const WIN32_FIND_DATAW& data, unsigned mask) {
@@ -350,18 +345,10 @@ std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::
   while (pos < buffer.size()) {
     size_t end = buffer.find(L'\0', pos);
     if (end == std::wstring::npos) end = buffer.size();
-    std::wstring line = buffer.substr(pos, end - pos);
+    std::string line = Utf8(buffer.data() + pos, end - pos);
     pos = end + 1;
-    size_t equals = line.find(L'=');
-    if (equals == std::wstring::npos) continue;
-    std::wstring key = TrimBlanks(line.substr(0, equals));
-    if (key.empty() || key[0] == L';' || key[0] == L'#') continue;
-    std::wstring value = TrimBlanks(line.substr(equals + 1));
-    // As GetPrivateProfileStringW does: one pair of enclosing quotes goes.
-    if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0]) {
-      value = value.substr(1, value.size() - 2);
-    }
-    entries.emplace_back(Utf8(key), Utf8(value));
+    std::string key, value;
+    if (ParseIniEntry(line, key, value)) entries.emplace_back(std::move(key), std::move(value));
   }
   return entries;
 }
@@ -402,9 +389,9 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
                   std::string& reason) {
   std::string bytes;
   if (!ReadWholeFile(Wide(path), bytes, reason)) return false;
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+  if (StripByteOrderMark(bytes)) {
     encoding = TextEncoding::kUtf8Bom;
-    text = bytes.substr(3);
+    text = std::move(bytes);
   } else {
     encoding = TextEncoding::kSystem;
     std::wstring wide = Decode(CP_ACP, bytes.data(), bytes.size());

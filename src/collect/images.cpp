@@ -21,15 +21,14 @@ void CollectInto(const std::string& path, const std::string& prefix, ImageList& 
   NameList subfolders;
   ImageList own;
   ScanFolder(path, recurse ? &subfolders : nullptr, &own);
-  for (int k = 1; k <= EntryCount(subfolders); ++k) {
-    const std::string& name = subfolders[k];
+  for (const std::string& name : subfolders) {
     std::string subfolder = path + name;
     if (!Enter(ancestors, subfolder, LinkRule::kEnterOnce)) continue;
     CollectInto(WithTrailingSeparator(subfolder), prefix + WithTrailingSeparator(name), list, true,
                 ancestors);
     Leave(ancestors);
   }
-  for (int j = 1; j <= EntryCount(own); ++j) list.push_back(prefix + own[j]);
+  for (const std::string& name : own) list.push_back(prefix + name);
 }
 
 bool AnyImageIn(const std::string& path, bool recurse, Ancestors& ancestors) {
@@ -41,8 +40,8 @@ bool AnyImageIn(const std::string& path, bool recurse, Ancestors& ancestors) {
   if (found || !recurse) return found;
   NameList subfolders;
   ScanFolder(path, &subfolders, nullptr);
-  for (int k = 1; k <= EntryCount(subfolders); ++k) {
-    std::string subfolder = path + subfolders[k];
+  for (const std::string& name : subfolders) {
+    std::string subfolder = path + name;
     if (!Enter(ancestors, subfolder, LinkRule::kEnterOnce)) continue;
     found = AnyImageIn(WithTrailingSeparator(subfolder), true, ancestors);
     Leave(ancestors);
@@ -59,8 +58,8 @@ bool IsImageName(const std::string& name) {
 }
 
 void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images) {
-  if (subfolders) subfolders->assign(1, std::string());
-  if (images) images->assign(1, std::string());
+  if (subfolders) subfolders->clear();
+  if (images) images->clear();
   ForEachEntry(folder, subfolders != nullptr, [&](platform::DirEntry& entry) {
     if (entry.isFolder) {
       if (subfolders) subfolders->push_back(std::move(entry.name));
@@ -69,12 +68,12 @@ void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* imag
     }
     return true;
   });
-  if (subfolders) SortNames(*subfolders, 1, EntryCount(*subfolders));
-  if (images) SortNames(*images, 1, EntryCount(*images));
+  if (subfolders) SortNames(*subfolders);
+  if (images) SortNames(*images);
 }
 
 void CollectImages(const std::string& folder, ImageList& list, bool recurse) {
-  list.assign(1, std::string());
+  list.clear();
   Ancestors ancestors = StartingAncestors(folder);
   CollectInto(WithTrailingSeparator(folder), "", list, recurse, ancestors);
 }

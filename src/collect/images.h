@@ -6,9 +6,8 @@
 #include "collect/walk.h"
 #include "text/names.h"
 
-/// Image names relative to the collected folder, in the shape of NameList:
-/// slot 0 empty, entries 1..n. Names below subfolders carry their path, each
-/// subfolder name followed by the separator.
+/// Image names relative to the collected folder. Names below subfolders
+/// carry their path, each subfolder name followed by the separator.
 using ImageList = NameList;
 
 /// True when the name ends in .gif, .jpg, .jpeg, .png or .bmp in any case.

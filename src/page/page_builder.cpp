@@ -44,14 +44,13 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
     return false;
   }
   std::string folderPath = WithTrailingSeparator(folder);
-  NameList subfolderNames(1), subpageLinks(1);
+  NameList subfolderNames, subpageLinks;
   ImageList images;
   if (set.listingMode == 2) {
     // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
     ScanFolder(folder, &subfolders, &images);
-    for (int k = 1; k <= EntryCount(subfolders); ++k) {
-      const std::string& name = subfolders[k];
+    for (const std::string& name : subfolders) {
       std::string subfolder = folderPath + name;
       // Pages go into real folders of the tree only: a link may lead out of
       // the tree, or to a folder of it that gets its own page anyway.
@@ -67,8 +66,8 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   }
   if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1);
   platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
-  int fileCount = EntryCount(images);
-  int folderCount = EntryCount(subfolderNames);
+  int fileCount = static_cast<int>(images.size());
+  int folderCount = static_cast<int>(subfolderNames.size());
   if (fileCount == 0 && folderCount == 0) return true;
 
   std::string name = PageFileNameFor(set, folder, place);
@@ -77,19 +76,20 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   // file names can multiply a page; past kMaxTextBytes the run ends instead of
   // exhausting memory, and the previous page stays.
   try {
-    for (int k = 1; k <= folderCount; ++k) {
+    for (int k = 0; k < folderCount; ++k) {
       AppendItem(dirList, ExpandFolderItem(set.folderItemText, folderPath, subfolderNames[k],
                                            subpageLinks[k]));
     }
-    for (int j = 1; j <= fileCount; ++j) {
+    for (int j = 0; j < fileCount; ++j) {
       // An image that vanished since it was listed ends the run with the
       // report; the page is not touched.
-      if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure)) {
+      if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j + 1, fileCount, item,
+                          failure)) {
         return false;
       }
       // Items are alike in size: room for all of them, estimated from the
       // first, spares the list its repeated growing and copying.
-      if (j == 1) fileList.reserve(std::min(kMaxTextBytes, item.size() * 9 / 8 * fileCount));
+      if (j == 0) fileList.reserve(std::min(kMaxTextBytes, item.size() * 9 / 8 * fileCount));
       AppendItem(fileList, item);
     }
     page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);

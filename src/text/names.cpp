@@ -12,14 +12,16 @@ int CompareText(const std::string& a, const std::string& b) {
   return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
-void SortNames(NameList& list, int first, int last) {
-  if (first < 1 || last >= static_cast<int>(list.size()) || last - first < 1) return;
+void SortNames(NameList& list) { SortNames(list, 0, list.size()); }
+
+void SortNames(NameList& list, size_t first, size_t end) {
+  if (end > list.size() || first >= end || end - first < 2) return;
   // One key per name, then a stable sort of positions: n log n comparisons of
   // prepared keys instead of a locale comparison per pair. The keys are packed
   // into blocks that are filled once and never moved: no allocation per key,
   // and no moment at which all keys exist twice, as when one string regrows.
   constexpr size_t kBlockSize = size_t{1} << 20;
-  size_t count = static_cast<size_t>(last) - static_cast<size_t>(first) + 1;
+  size_t count = end - first;
   std::deque<std::string> blocks;  // a deque never moves its elements
   std::vector<std::string_view> keys(count);
   for (size_t i = 0; i < count; ++i) {

@@ -2,21 +2,20 @@
 // letter case, in the collation of the user's locale.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
-/// Slots 0..n: slot 0 holds the empty string, entries are 1..n without gaps.
+/// A list of names (bare names, or paths relative to a folder).
 using NameList = std::vector<std::string>;
-
-/// The number of entries n of a list.
-inline int EntryCount(const NameList& list) {
-  return list.empty() ? 0 : static_cast<int>(list.size()) - 1;
-}
 
 /// 1 when a sorts after b, -1 when before, 0 when they are equal ignoring
 /// letter case, in the collation of the user's locale.
 int CompareText(const std::string& a, const std::string& b);
 
-/// Sorts entries first..last ascending by CompareText; equal names keep their
-/// order. Other slots are untouched.
-void SortNames(NameList& list, int first, int last);
+/// Sorts the list ascending by CompareText; equal names keep their order.
+void SortNames(NameList& list);
+
+/// Sorts the entries first..end-1 alone, as SortNames does the whole list;
+/// nothing when the range does not lie within the list.
+void SortNames(NameList& list, size_t first, size_t end);

@@ -41,9 +41,10 @@ int Run() {
   TemplateLoad load = LoadTemplateSet(set);
   if (load.status != TemplateLoad::Status::kLoaded) {
     if (load.status == TemplateLoad::Status::kNotFound) {
-      platform::ShowMessage(load.name + kNotFound, 0, kNotFoundCaption);
+      platform::ShowMessage(load.name + kNotFound, platform::MessageKind::kInformation,
+                            kNotFoundCaption);
     }
-    platform::ShowMessage(kLoadFailed, 0, kErrorCaption);
+    platform::ShowMessage(kLoadFailed, platform::MessageKind::kInformation, kErrorCaption);
     return kExitMessage;
   }
   std::string folder = FolderFromCommandLine();
@@ -52,11 +53,11 @@ int Run() {
     if (folder.empty()) return kExitDone;
   }
   if (!FolderExists(folder)) {
-    platform::ShowMessage(kNotAFolder + folder, 48, kErrorCaption);
+    platform::ShowMessage(kNotAFolder + folder, platform::MessageKind::kWarning, kErrorCaption);
     return kExitMessage;
   }
   if (!HasAnyImage(folder, set.listingMode != 0)) {
-    platform::ShowMessage(kNothingToList, 48, kErrorCaption);
+    platform::ShowMessage(kNothingToList, platform::MessageKind::kWarning, kErrorCaption);
     return kExitMessage;
   }
   std::string pageFileName, failure;

@@ -24,7 +24,7 @@ std::string ChooseTemplateName() {
   std::string name = LookUpSetting(entries, "default", "");
   for (int code = 0; code <= 255; ++code) {
     std::string value = LookUpSetting(entries, std::to_string(code), "");
-    if (!value.empty() && (platform::KeyState(code) & 0x8000) != 0) name = value;
+    if (!value.empty() && platform::IsKeyHeld(code)) name = value;
   }
   return name;
 }

@@ -111,11 +111,18 @@ std::string CollationKey(const std::string& text);
 std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::string& path,
                                                                      const std::string& section);
 
-/// The key state of a Windows virtual-key code; bit 15 set means held.
-std::uint16_t KeyState(int virtualKey);
+/// True when the key with this Windows virtual-key code (16 Shift, 17 Ctrl,
+/// 65-90 A-Z, ...) is held down. POSIX reads the keyboard once, at the first
+/// question, and answers every later one from that sample.
+bool IsKeyHeld(int virtualKey);
 
-/// A modal message box (style 0: plain, 48: exclamation) with an OK button.
-void ShowMessage(const std::string& text, int style, const std::string& caption);
+/// How a message looks: plain information, or a warning (Windows: the
+/// exclamation icon).
+enum class MessageKind { kInformation, kWarning };
+
+/// A modal message box with an OK button; where none can be shown, the text
+/// goes to standard error as "caption: text".
+void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption);
 
 /// Reports an unexpected failure that ends the run.
 void ReportFailure(const std::string& text);

@@ -198,13 +198,12 @@ std::string ChooseFolderOnDesktop(const std::string& title) {
 }
 
 // True when a modal dialog showed the message and the user confirmed it.
-bool ShowMessageDialog(const std::string& text, int style, const std::string& caption) {
+bool ShowMessageDialog(const std::string& text, MessageKind kind, const std::string& caption) {
   if (!DisplayAvailable() || isatty(STDERR_FILENO)) return false;
   std::string zenity = FindProgram("zenity");
   if (zenity.empty()) return false;
-  int icon = style & 0x70;  // the icon bits of the style value
-  const char* kind = icon == 16 ? "--error" : icon == 48 ? "--warning" : "--info";
-  return RunHelper({zenity, kind, "--no-markup", "--title=" + DialogText(caption),
+  const char* look = kind == MessageKind::kWarning ? "--warning" : "--info";
+  return RunHelper({zenity, look, "--no-markup", "--title=" + DialogText(caption),
                     "--text=" + DialogText(text)},
                    nullptr) == 0;
 }
@@ -271,19 +270,18 @@ std::array<bool, 256> SampleHeldKeys() {
 
 }  // namespace
 
-std::uint16_t KeyState(int virtualKey) {
+bool IsKeyHeld(int virtualKey) {
   // The keyboard is read once, at the first question, and every later
   // question of the run is answered from that sample.
   static const std::array<bool, 256> held = SampleHeldKeys();
-  if (virtualKey < 0 || virtualKey > 255) return 0;
-  return held[static_cast<size_t>(virtualKey)] ? 0x8000 : 0;
+  return virtualKey >= 0 && virtualKey <= 255 && held[static_cast<size_t>(virtualKey)];
 }
 
-void ShowMessage(const std::string& text, int style, const std::string& caption) {
+void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption) {
   // A dialog on a desktop when nobody reads standard error (a run from a file
   // manager); the text goes to standard error when there is no dialog or the
   // dialog could not be shown or confirmed, so it is never lost.
-  if (ShowMessageDialog(text, style, caption)) return;
+  if (ShowMessageDialog(text, kind, caption)) return;
   std::string line = caption + ": " + text + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);

@@ -353,12 +353,11 @@ std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::
   return entries;
 }
 
-std::uint16_t KeyState(int virtualKey) {
-  return static_cast<std::uint16_t>(GetAsyncKeyState(virtualKey));
-}
+bool IsKeyHeld(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
 
-void ShowMessage(const std::string& text, int style, const std::string& caption) {
-  MessageOrStandardError(text, static_cast<UINT>(style), caption);
+void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption) {
+  MessageOrStandardError(text, kind == MessageKind::kWarning ? MB_OK | MB_ICONEXCLAMATION : MB_OK,
+                         caption);
 }
 
 void ReportFailure(const std::string& text) {

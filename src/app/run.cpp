@@ -33,7 +33,7 @@ std::string FolderFromCommandLine() {
 bool FolderExists(const std::string& folder) {
   platform::Enumeration probe;
   platform::DirEntry entry;
-  return platform::StartEnumeration(probe, folder, platform::kFolderAttribute, entry);
+  return platform::StartEnumeration(probe, folder, platform::Listing::kFilesAndFolders, entry);
 }
 
 int Run() {

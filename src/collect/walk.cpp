@@ -16,7 +16,7 @@ bool Enter(Ancestors& ancestors, const std::string& subfolder, LinkRule links) {
   if (std::find(ancestors.path.begin(), ancestors.path.end(), id) != ancestors.path.end()) {
     return false;
   }
-  if ((platform::GetAttributes(subfolder) & platform::kLinkAttribute) != 0) {
+  if (platform::KindOfPath(subfolder).isLink) {
     if (links == LinkRule::kNever || !ancestors.linked.emplace(id.volume, id.index).second) {
       return false;
     }

@@ -26,9 +26,9 @@ template <typename Visit>
 void ForEachEntry(const std::string& folder, bool withFolders, Visit visit) {
   platform::Enumeration scan;
   platform::DirEntry entry;
-  unsigned mask = withFolders ? platform::kFolderAttribute : 0;
+  auto listing = withFolders ? platform::Listing::kFilesAndFolders : platform::Listing::kFiles;
   for (bool more =
-           platform::StartEnumeration(scan, WithTrailingSeparator(folder) + "*", mask, entry);
+           platform::StartEnumeration(scan, WithTrailingSeparator(folder) + "*", listing, entry);
        more; more = platform::NextEntry(scan, entry)) {
     if (entry.isFolder && (entry.name == "." || entry.name == "..")) continue;
     if (!visit(entry)) return;

@@ -83,7 +83,7 @@ TemplateLoad LoadTemplateSet(TemplateSet& set) {
   {
     platform::Enumeration found;
     platform::DirEntry entry;
-    if (!platform::StartEnumeration(found, path, 0, entry)) {
+    if (!platform::StartEnumeration(found, path, platform::Listing::kFiles, entry)) {
       load.status = TemplateLoad::Status::kNotFound;
       return load;
     }

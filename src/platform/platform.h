@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,11 +19,6 @@ inline constexpr char kSeparator = '\\';
 #else
 inline constexpr char kSeparator = '/';
 #endif
-
-/// Attribute bit of a folder, as the enumeration masks use it.
-inline constexpr unsigned kFolderAttribute = 16;
-/// Attribute bit of a link (a symbolic link, or on Windows any reparse point).
-inline constexpr unsigned kLinkAttribute = 1024;
 
 /// Prepares the process: the user's locale for collation, case and dates,
 /// and the raw arguments, which only the POSIX port needs.
@@ -42,29 +38,44 @@ struct DirEntry {
   bool isFolder = false;
 };
 
+/// Which entries an enumeration yields: ordinary files only, or folders too
+/// ("." and ".." among them).
+enum class Listing { kFiles, kFilesAndFolders };
+
+/// What an open enumeration holds; each port defines its own.
+struct EnumerationState;
+
 /// An open directory enumeration. Only "*" and "?" in the pattern's last
 /// component are wildcards; an empty last component matches every entry.
-/// Mask 0 yields ordinary files only; mask 16 yields folders too. Hidden and
-/// system entries never match. A folder that cannot be listed yields nothing.
+/// Hidden and system entries never match. A folder that cannot be listed
+/// yields nothing. The state is released when the enumeration ends or the
+/// object goes.
 struct Enumeration {
-  void* state = nullptr;
-  Enumeration() = default;
+  std::unique_ptr<EnumerationState> state;
+  Enumeration();
   Enumeration(const Enumeration&) = delete;
   Enumeration& operator=(const Enumeration&) = delete;
   ~Enumeration();
 };
 
 /// Starts an enumeration; false when nothing matches.
-bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask, DirEntry& entry);
+bool StartEnumeration(Enumeration& e, const std::string& pattern, Listing listing, DirEntry& entry);
 /// The next matching entry; false after the last one.
 bool NextEntry(Enumeration& e, DirEntry& entry);
 /// Closes the enumeration early; harmless when already closed.
 void EndEnumeration(Enumeration& e);
 
-/// The attribute bits of a path (16 marks a folder, 1024 a link; a link's other
-/// bits are those of what it leads to); 0 when it does not exist. Paths of any
-/// length work, also those longer than the system's PATH_MAX.
-unsigned GetAttributes(const std::string& path);
+/// What a path names.
+enum class EntryKind { kMissing, kFile, kFolder };
+
+/// What a path names, and whether the path itself is a link (a symbolic
+/// link, or on Windows any reparse point). POSIX follows a link, so a
+/// dangling one is missing; Windows describes the link itself.
+struct PathKind {
+  EntryKind kind = EntryKind::kMissing;
+  bool isLink = false;
+};
+PathKind KindOfPath(const std::string& path);
 
 /// Identity of a folder: device and inode, or volume serial and file index.
 struct FolderId {

@@ -54,24 +54,15 @@ void ReleaseStampFolder() {
   g_stampFolder.path.clear();
 }
 
-struct EnumState {
-  DIR* dir = nullptr;
-  std::string folder;       // the pattern's folder part, ending in "/" or empty
-  std::string namePattern;  // the last component
-  unsigned mask = 0;
-  bool single = false;  // a literal name: answered by one stat, no listing
-  bool singleDone = false;
-};
-
 std::string SystemReason(int error) { return std::strerror(error); }
 
-// Decides whether a named entry of the given kind is returned under mask.
+// Decides whether a named entry of the given kind is returned by a listing.
 // kind: 'd' folder, 'f' ordinary file, 0 anything else.
-bool Admits(const std::string& name, char kind, unsigned mask) {
+bool Admits(const std::string& name, char kind, Listing listing) {
   bool dots = name == "." || name == "..";
   if (!dots && !name.empty() && name[0] == '.') return false;  // hidden
   if (kind == 'f') return !dots;
-  if (kind == 'd') return (mask & kFolderAttribute) != 0;
+  if (kind == 'd') return listing == Listing::kFilesAndFolders;
   return false;
 }
 
@@ -138,7 +129,7 @@ char KindOf(const struct stat& st) {
   return 0;
 }
 
-char KindOfPath(const std::string& path) {
+char KindLetterOfPath(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st)) return 0;
   return KindOf(st);
@@ -152,13 +143,29 @@ char KindInFolder(DIR* dir, const char* name) {
   return KindOf(st);
 }
 
-bool NextFromState(EnumState& s, DirEntry& entry) {
+}  // namespace
+
+struct EnumerationState {
+  DIR* dir = nullptr;
+  std::string folder;       // the pattern's folder part, ending in "/" or empty
+  std::string namePattern;  // the last component
+  Listing listing = Listing::kFiles;
+  bool single = false;  // a literal name: answered by one stat, no listing
+  bool singleDone = false;
+  ~EnumerationState() {
+    if (dir != nullptr) closedir(dir);
+  }
+};
+
+namespace {
+
+bool NextFromState(EnumerationState& s, DirEntry& entry) {
   if (s.single) {
     if (s.singleDone) return false;
     s.singleDone = true;
     std::string name = s.namePattern;
-    char kind = KindOfPath(s.folder + name);
-    if (!Admits(name, kind, s.mask)) return false;
+    char kind = KindLetterOfPath(s.folder + name);
+    if (!Admits(name, kind, s.listing)) return false;
     entry.name = name;
     entry.isFolder = kind == 'd';
     return true;
@@ -176,7 +183,7 @@ bool NextFromState(EnumState& s, DirEntry& entry) {
     } else if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
       kind = KindInFolder(s.dir, d->d_name);
     }
-    if (!Admits(name, kind, s.mask)) continue;
+    if (!Admits(name, kind, s.listing)) continue;
     entry.name = std::move(name);
     entry.isFolder = kind == 'd';
     return true;
@@ -293,7 +300,8 @@ char* PutWeight(char* out, std::uint32_t w) {
 
 }  // namespace
 
-Enumeration::~Enumeration() { EndEnumeration(*this); }
+Enumeration::Enumeration() = default;
+Enumeration::~Enumeration() = default;
 
 void StartProcess(int argc, char** argv) {
   // A file-size limit makes a page write fail with EFBIG, which is reported
@@ -345,14 +353,14 @@ std::string ExecutableFolder() {
 
 std::string ArgumentText() { return g_argumentText; }
 
-bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask, DirEntry& entry) {
-  EndEnumeration(e);
-  auto* s = new EnumState;
-  e.state = s;
+bool StartEnumeration(Enumeration& e, const std::string& pattern, Listing listing,
+                      DirEntry& entry) {
+  e.state = std::make_unique<EnumerationState>();
+  EnumerationState* s = e.state.get();
   size_t slash = pattern.rfind('/');
   s->folder = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
   s->namePattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-  s->mask = mask;
+  s->listing = listing;
   if (!s->namePattern.empty() && !HasWildcard(s->namePattern)) {
     s->single = true;
   } else {
@@ -373,33 +381,21 @@ bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask,
 
 bool NextEntry(Enumeration& e, DirEntry& entry) {
   if (e.state == nullptr) return false;
-  if (NextFromState(*static_cast<EnumState*>(e.state), entry)) return true;
+  if (NextFromState(*e.state, entry)) return true;
   EndEnumeration(e);
   return false;
 }
 
-void EndEnumeration(Enumeration& e) {
-  auto* s = static_cast<EnumState*>(e.state);
-  if (s == nullptr) return;
-  if (s->dir != nullptr) closedir(s->dir);
-  delete s;
-  e.state = nullptr;
-}
+void EndEnumeration(Enumeration& e) { e.state.reset(); }
 
-unsigned GetAttributes(const std::string& path) {
+PathKind KindOfPath(const std::string& path) {
+  PathKind result;
   struct stat st;
-  if (!StatPath(path, st)) return 0;
-  unsigned bits = S_ISDIR(st.st_mode) ? kFolderAttribute : 128;  // 128: normal file
-  if ((st.st_mode & 0222) == 0) bits |= 1;                       // read-only
-  size_t slash = path.find_last_of('/', path.size() > 1 ? path.size() - 2 : 0);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (!name.empty() && name[0] == '.' && name != "." && name != ".." && name != "./" &&
-      name != "../") {
-    bits |= 2;  // hidden
-  }
+  if (!StatPath(path, st)) return result;
+  result.kind = S_ISDIR(st.st_mode) ? EntryKind::kFolder : EntryKind::kFile;
   struct stat link;
-  if (StatPath(path, link, AT_SYMLINK_NOFOLLOW) && S_ISLNK(link.st_mode)) bits |= kLinkAttribute;
-  return bits;
+  result.isLink = StatPath(path, link, AT_SYMLINK_NOFOLLOW) && S_ISLNK(link.st_mode);
+  return result;
 }
 
 bool GetFolderId(const std::string& path, FolderId& id) {

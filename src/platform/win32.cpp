@@ -20,13 +20,6 @@
 namespace platform {
 namespace {
 
-struct EnumState {
-  HANDLE find = INVALID_HANDLE_VALUE;
-  unsigned mask = 0;
-  bool pending = false;  // data holds an entry not yet looked at
-  WIN32_FIND_DATAW data{};
-};
-
 // Seconds between 1601-01-01 (FILETIME's origin) and 1970-01-01.
 constexpr std::int64_t kEpochDifference = 11644473600LL;
 constexpr std::int64_t kTicksPerSecond = 10000000LL;
@@ -75,10 +68,10 @@ std::string SystemReason(DWORD error) {
   return Utf8(text);
 }
 
-bool Admits(const WIN32_FIND_DATAW& data, unsigned mask) {
+bool Admits(const WIN32_FIND_DATAW& data, Listing listing) {
   DWORD attributes = data.dwFileAttributes;
   if ((attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) return false;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return (mask & kFolderAttribute) != 0;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return listing == Listing::kFilesAndFolders;
   return true;
 }
 
@@ -159,7 +152,18 @@ HANDLE CreateTemporaryFile(const std::wstring& folder, std::wstring& temp) {
 
 }  // namespace
 
-Enumeration::~Enumeration() { EndEnumeration(*this); }
+struct EnumerationState {
+  HANDLE find = INVALID_HANDLE_VALUE;
+  Listing listing = Listing::kFiles;
+  bool pending = false;  // data holds an entry not yet looked at
+  WIN32_FIND_DATAW data{};
+  ~EnumerationState() {
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  }
+};
+
+Enumeration::Enumeration() = default;
+Enumeration::~Enumeration() = default;
 
 void StartProcess(int, char**) {
   // Libraries loaded after start come from the system folder only, never from
@@ -199,15 +203,15 @@ std::string ArgumentText() {
   return Utf8(std::wstring(p));
 }
 
-bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask, DirEntry& entry) {
-  EndEnumeration(e);
+bool StartEnumeration(Enumeration& e, const std::string& pattern, Listing listing,
+                      DirEntry& entry) {
   std::wstring wide = Wide(pattern);
   // A pattern that ends in a separator (or is empty) lists the folder's own
   // entries; FindFirstFileExW itself finds nothing for it.
   if (wide.empty() || wide.back() == L'\\' || wide.back() == L'/') wide += L'*';
-  auto* s = new EnumState;
-  e.state = s;
-  s->mask = mask;
+  e.state = std::make_unique<EnumerationState>();
+  EnumerationState* s = e.state.get();
+  s->listing = listing;
   s->find = FindFirstFileExW(wide.c_str(), FindExInfoBasic, &s->data, FindExSearchNameMatch,
                              nullptr, FIND_FIRST_EX_LARGE_FETCH);
   s->pending = s->find != INVALID_HANDLE_VALUE;
@@ -215,12 +219,12 @@ bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask,
 }
 
 bool NextEntry(Enumeration& e, DirEntry& entry) {
-  auto* s = static_cast<EnumState*>(e.state);
+  EnumerationState* s = e.state.get();
   if (s == nullptr) return false;
   while (s->find != INVALID_HANDLE_VALUE) {
     if (!s->pending && !FindNextFileW(s->find, &s->data)) break;
     s->pending = false;
-    if (!Admits(s->data, s->mask)) continue;
+    if (!Admits(s->data, s->listing)) continue;
     entry.name = Utf8(std::wstring(s->data.cFileName));
     entry.isFolder = (s->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
@@ -229,17 +233,16 @@ bool NextEntry(Enumeration& e, DirEntry& entry) {
   return false;
 }
 
-void EndEnumeration(Enumeration& e) {
-  auto* s = static_cast<EnumState*>(e.state);
-  if (s == nullptr) return;
-  if (s->find != INVALID_HANDLE_VALUE) FindClose(s->find);
-  delete s;
-  e.state = nullptr;
-}
+void EndEnumeration(Enumeration& e) { e.state.reset(); }
 
-unsigned GetAttributes(const std::string& path) {
+PathKind KindOfPath(const std::string& path) {
+  PathKind result;
   DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-  return attributes == INVALID_FILE_ATTRIBUTES ? 0 : static_cast<unsigned>(attributes);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return result;
+  bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  result.kind = folder ? EntryKind::kFolder : EntryKind::kFile;
+  result.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return result;
 }
 
 bool GetFolderId(const std::string& path, FolderId& id) {

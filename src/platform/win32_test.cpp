@@ -17,6 +17,9 @@ using testing_support::WriteFile;
 
 namespace {
 
+constexpr platform::Listing kFiles = platform::Listing::kFiles;
+constexpr platform::Listing kBoth = platform::Listing::kFilesAndFolders;
+
 std::wstring Wide(const std::string& text) {
   auto u8 = fs::path(std::u8string(text.begin(), text.end()));
   return u8.wstring();
@@ -123,11 +126,11 @@ TEST(Win32FilesTest, ReplaceTextFileRefusesAndLeavesNothingBehind) {
   }
 }
 
-std::vector<std::string> Enumerate(const std::string& pattern, unsigned mask) {
+std::vector<std::string> Enumerate(const std::string& pattern, platform::Listing listing) {
   std::vector<std::string> names;
   platform::Enumeration e;
   platform::DirEntry entry;
-  for (bool more = platform::StartEnumeration(e, pattern, mask, entry); more;
+  for (bool more = platform::StartEnumeration(e, pattern, listing, entry); more;
        more = platform::NextEntry(e, entry)) {
     names.push_back(entry.name + (entry.isFolder ? "\\" : ""));
   }
@@ -151,26 +154,26 @@ TEST(Win32FilesTest, EnumerationMasksAndHiddenEntries) {
   using Names = std::vector<std::string>;
   struct Case {
     std::string pattern;
-    unsigned mask;
+    platform::Listing listing;
     Names names;
   } cases[] = {
-      {p + "\\*", 0, {"a.txt", "b.jpg"}},
-      {p + "\\*", 16, {"..\\", ".\\", "a.txt", "b.jpg", "表\\"}},
-      {p + "\\", 16, {"..\\", ".\\", "a.txt", "b.jpg", "表\\"}},  // the "*" is implied
-      {p + "\\", 0, {"a.txt", "b.jpg"}},
-      {p + "\\*.jpg", 0, {"b.jpg"}},
-      {p + "\\表", 16, {"表\\"}},
-      {p + "\\表", 0, {}},
-      {p + "\\表\\", 0, {"x.jpg"}},
-      {p + "\\h.jpg", 0, {}},
-      {p + "\\hidden", 16, {}},
-      {p + "\\nowhere\\*", 16, {}},
-      {p, 16, {fs::path(folder.path).filename().string() + "\\"}},
+      {p + "\\*", kFiles, {"a.txt", "b.jpg"}},
+      {p + "\\*", kBoth, {"..\\", ".\\", "a.txt", "b.jpg", "表\\"}},
+      {p + "\\", kBoth, {"..\\", ".\\", "a.txt", "b.jpg", "表\\"}},  // the "*" is implied
+      {p + "\\", kFiles, {"a.txt", "b.jpg"}},
+      {p + "\\*.jpg", kFiles, {"b.jpg"}},
+      {p + "\\表", kBoth, {"表\\"}},
+      {p + "\\表", kFiles, {}},
+      {p + "\\表\\", kFiles, {"x.jpg"}},
+      {p + "\\h.jpg", kFiles, {}},
+      {p + "\\hidden", kBoth, {}},
+      {p + "\\nowhere\\*", kBoth, {}},
+      {p, kBoth, {fs::path(folder.path).filename().string() + "\\"}},
   };
-  for (const auto& c : cases) EXPECT_EQ(Enumerate(c.pattern, c.mask), c.names) << c.pattern;
-  EXPECT_EQ(platform::GetAttributes(p + "\\表") & platform::kFolderAttribute,
-            platform::kFolderAttribute);
-  EXPECT_EQ(platform::GetAttributes(p + "\\nowhere"), 0u);
+  for (const auto& c : cases) EXPECT_EQ(Enumerate(c.pattern, c.listing), c.names) << c.pattern;
+  EXPECT_EQ(platform::KindOfPath(p + "\\表").kind, platform::EntryKind::kFolder);
+  EXPECT_EQ(platform::KindOfPath(p + "\\b.jpg").kind, platform::EntryKind::kFile);
+  EXPECT_EQ(platform::KindOfPath(p + "\\nowhere").kind, platform::EntryKind::kMissing);
 }
 
 TEST(Win32FilesTest, FileStampAndDateText) {

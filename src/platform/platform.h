@@ -1,8 +1,15 @@
-// The thin layer over the operating system. Everything above it speaks UTF-8
+// The seam to the operating system. Everything above it speaks UTF-8
 // std::string and knows nothing of the OS but the path separator below.
-// Exactly one implementation is compiled: posix.cpp or win32.cpp. On POSIX
-// every function that takes a path takes one of any length, also one longer
-// than PATH_MAX.
+// Exactly one port is compiled behind it: posix*.cpp or win32*.cpp; the
+// portable files beside them (wildcard, ini_lines, plain_text) hold the rules
+// both share. On POSIX every function that takes a path takes one of any
+// length, also one longer than PATH_MAX.
+//
+// Process-wide state, all of it set up or used on the main thread only:
+// StartProcess fixes the locale and the argument text; FileStampBatch marks a
+// batch of stamp look-ups (one at a time); CollationKey and the POSIX
+// keyboard sample keep buffers between calls. None of it is safe to share
+// between threads.
 #pragma once
 
 #include <cstdint>
@@ -96,8 +103,9 @@ bool GetFileStamp(const std::string& path, FileStamp& stamp, std::string& reason
 
 /// While one exists, GetFileStamp may keep the folder of the file it read last
 /// open and look up the next file of that folder by its name alone, instead of
-/// walking the whole path again. The results are the same; only one may exist
-/// at a time, and the folder is released when it ends.
+/// walking the whole path again. The results are the same. It sets state of
+/// the process (POSIX: one open folder): only one may exist at a time, and the
+/// folder is released when it ends.
 struct FileStampBatch {
   FileStampBatch();
   FileStampBatch(const FileStampBatch&) = delete;
@@ -113,7 +121,8 @@ std::string LocalDateTimeText(std::int64_t modified);
 std::string LowerText(const std::string& text);
 
 /// A key that orders like a case-insensitive comparison in the user's locale:
-/// compare two keys with std::string's operator< and ==.
+/// compare two keys with std::string's operator< and ==. Keeps its working
+/// buffers between calls (POSIX), so keys are made on one thread.
 std::string CollationKey(const std::string& text);
 
 /// All key=value entries of one section of an INI file, in file order. Section

@@ -56,7 +56,10 @@ int Run() {
     platform::ShowMessage(kNotAFolder + folder, platform::MessageKind::kWarning, kErrorCaption);
     return kExitMessage;
   }
-  if (!HasAnyImage(folder, set.listingMode != 0)) {
+  // The check follows the pages' rule: listing mode 2 gives a linked folder
+  // no page, so pictures found only through links leave nothing to write.
+  LinkRule links = set.listingMode == 2 ? LinkRule::kNever : LinkRule::kEnterOnce;
+  if (!HasAnyImage(folder, set.listingMode != 0, links)) {
     platform::ShowMessage(kNothingToList, platform::MessageKind::kWarning, kErrorCaption);
     return kExitMessage;
   }

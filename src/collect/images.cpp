@@ -31,7 +31,7 @@ void CollectInto(const std::string& path, const std::string& prefix, ImageList& 
   for (const std::string& name : own) list.push_back(prefix + name);
 }
 
-bool AnyImageIn(const std::string& path, bool recurse, Ancestors& ancestors) {
+bool AnyImageIn(const std::string& path, bool recurse, LinkRule links, Ancestors& ancestors) {
   bool found = false;
   ForEachEntry(path, false, [&found](const platform::DirEntry& entry) {
     found = IsImageName(entry.name);
@@ -42,8 +42,8 @@ bool AnyImageIn(const std::string& path, bool recurse, Ancestors& ancestors) {
   ScanFolder(path, &subfolders, nullptr);
   for (const std::string& name : subfolders) {
     std::string subfolder = path + name;
-    if (!Enter(ancestors, subfolder, LinkRule::kEnterOnce)) continue;
-    found = AnyImageIn(WithTrailingSeparator(subfolder), true, ancestors);
+    if (!Enter(ancestors, subfolder, links)) continue;
+    found = AnyImageIn(WithTrailingSeparator(subfolder), true, links, ancestors);
     Leave(ancestors);
     if (found) return true;
   }
@@ -78,7 +78,7 @@ void CollectImages(const std::string& folder, ImageList& list, bool recurse) {
   CollectInto(WithTrailingSeparator(folder), "", list, recurse, ancestors);
 }
 
-bool HasAnyImage(const std::string& folder, bool recurse) {
+bool HasAnyImage(const std::string& folder, bool recurse, LinkRule links) {
   Ancestors ancestors = StartingAncestors(folder);
-  return AnyImageIn(WithTrailingSeparator(folder), recurse, ancestors);
+  return AnyImageIn(WithTrailingSeparator(folder), recurse, links, ancestors);
 }

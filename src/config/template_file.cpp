@@ -1,6 +1,7 @@
 #include "config/template_file.h"
 
 #include "config/settings.h"
+#include "config/settings_folder.h"
 #include "platform/plain_text.h"
 #include "text/paths.h"
 
@@ -78,8 +79,9 @@ bool ParseTemplate(const std::string& text, TemplateSet& set) {
 
 TemplateLoad LoadTemplateSet(TemplateSet& set) {
   TemplateLoad load;
-  load.name = ChooseTemplateName();
-  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + load.name;
+  std::string folder = SettingsFolder();
+  load.name = ChooseTemplateName(folder);
+  std::string path = WithTrailingSeparator(folder) + load.name;
   {
     platform::Enumeration found;
     platform::DirEntry entry;

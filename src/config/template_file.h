@@ -55,5 +55,6 @@ struct TemplateLoad {
 };
 
 /// Chooses the template by the settings file and loads it into set from the
-/// executable's folder. Shows nothing: the caller tells the user.
+/// folder that holds that file (see SettingsFolder()). Shows nothing: the
+/// caller tells the user.
 TemplateLoad LoadTemplateSet(TemplateSet& set);

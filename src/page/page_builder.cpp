@@ -1,27 +1,15 @@
 #include "page/page_builder.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 #include "collect/images.h"
 #include "collect/walk.h"
+#include "page/expansion.h"
 #include "platform/platform.h"
-#include "text/forms.h"
 #include "text/paths.h"
 #include "text/replace.h"
 
 namespace {
 
 std::string Number(std::int64_t value) { return std::to_string(value); }
-
-// One expansion step: every occurrence of placeholder is replaced by the value
-// that make() gives, which is computed only when the text holds it. A value
-// that already exists is passed by reference, so a long list is not copied.
-template <typename Make>
-void Step(std::string& text, const char* placeholder, Make make) {
-  if (text.find(placeholder) == std::string::npos) return;
-  text = ReplaceText(text, placeholder, make());
-}
 
 std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, PagePlace place) {
   if (set.pageNaming == 0 || (set.pageNaming != 1 && place == PagePlace::kTop)) {
@@ -30,10 +18,10 @@ std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, P
   return FolderDisplayName(folder) + ".html";
 }
 
-// Appends more to a list of expanded items, within the limit of a page.
-void AppendItem(std::string& list, const std::string& more) {
-  if (more.size() > kMaxTextBytes - list.size()) throw std::length_error("page too large");
-  list += more;
+std::string TooLarge(const std::string& page) {
+  return "cannot build the page " + page +
+         ": placeholders in folder or file names would make it more than " +
+         Number(kMaxGrowthBytes >> 20) + " MiB larger";
 }
 
 bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace place,
@@ -71,35 +59,51 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   if (fileCount == 0 && folderCount == 0) return true;
 
   std::string name = PageFileNameFor(set, folder, place);
-  std::string dirList, fileList, item, page;
-  // Values are expanded again by later steps, so placeholders in folder and
-  // file names can multiply a page; past kMaxTextBytes the run ends instead of
+  std::string dirList, fileList, item;
+  // Placeholders in folder and file names may add kMaxGrowthBytes to the
+  // page, all its items together; past that the run ends instead of
   // exhausting memory, and the previous page stays.
-  try {
-    for (int k = 0; k < folderCount; ++k) {
-      AppendItem(dirList, ExpandFolderItem(set.folderItemText, folderPath, subfolderNames[k],
-                                           subpageLinks[k]));
+  size_t growthLeft = kMaxGrowthBytes;
+  for (int k = 0; k < folderCount; ++k) {
+    std::optional<std::string> expanded = ExpandFolderItem(
+        set.folderItemText, folderPath, subfolderNames[k], subpageLinks[k], &growthLeft);
+    if (!expanded) {
+      failure = TooLarge(folderPath + name);
+      return false;
     }
-    for (int j = 0; j < fileCount; ++j) {
-      // An image that vanished since it was listed ends the run with the
-      // report; the page is not touched.
-      if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j + 1, fileCount, item,
-                          failure)) {
+    dirList += *expanded;
+  }
+  for (int j = 0; j < fileCount; ++j) {
+    switch (ExpandFileItem(set.fileItemText, folderPath, images[j], j + 1, fileCount, item, failure,
+                           &growthLeft)) {
+      case ItemResult::kDone:
+        break;
+      case ItemResult::kUnreadable:
+        // An image that vanished since it was listed ends the run with the
+        // report; the page is not touched.
         return false;
-      }
-      // Items are alike in size: room for all of them, estimated from the
-      // first, spares the list its repeated growing and copying.
-      if (j == 0) fileList.reserve(std::min(kMaxTextBytes, item.size() * 9 / 8 * fileCount));
-      AppendItem(fileList, item);
+      case ItemResult::kTooLarge:
+        failure = TooLarge(folderPath + name);
+        return false;
     }
-    page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
-  } catch (const std::length_error&) {
-    failure = "cannot build the page " + folderPath + name + ": it would be larger than " +
-              Number(kMaxTextBytes >> 20) + " MiB";
+    // Items are alike in size: room for all of them, estimated from the
+    // first, spares the list its repeated growing and copying.
+    // Not when names have drawn on the budget: their growth is no measure.
+    if (j == 0 && growthLeft == kMaxGrowthBytes && item.size() < (size_t{1} << 32)) {
+      fileList.reserve(item.size() * 9 / 8 * fileCount);
+    }
+    fileList += item;
+  }
+  std::optional<std::string> page =
+      ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList, &growthLeft);
+  if (!page) {
+    failure = TooLarge(folderPath + name);
     return false;
   }
+  // The lists are in the page now; the page is the only large text left.
+  std::string().swap(fileList);
   std::string reason;
-  if (!platform::ReplaceTextFile(folderPath + name, page, set.encoding, reason)) {
+  if (!platform::ReplaceTextFile(folderPath + name, *page, set.encoding, reason)) {
     failure = "cannot write the page " + folderPath + name + ": " + reason;
     return false;
   }
@@ -108,83 +112,6 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
 }
 
 }  // namespace
-
-std::string ExpandFolderItem(const std::string& text, const std::string& folderPath,
-                             const std::string& name, const std::string& link) {
-  std::string r = text;
-  Step(r, "[reldir]", [&]() -> const std::string& { return name; });
-  Step(r, "[relfile]", [&]() -> const std::string& { return link; });
-  Step(r, "[dir]", [&] { return folderPath + name; });
-  Step(r, "[file]", [&] { return folderPath + link; });
-  Step(r, "[reldir\\]", [&] { return DoubleBackslashes(name); });
-  Step(r, "[relfile\\]", [&] { return DoubleBackslashes(link); });
-  Step(r, "[dir\\]", [&] { return DoubleBackslashes(folderPath + name); });
-  Step(r, "[file\\]", [&] { return DoubleBackslashes(folderPath + link); });
-  Step(r, "[reldir%]", [&] { return UrlForm(name); });
-  Step(r, "[relfile%]", [&] { return UrlForm(link); });
-  Step(r, "[dir%]", [&] { return UrlForm(folderPath + name); });
-  Step(r, "[file%]", [&] { return UrlForm(folderPath + link); });
-  Step(r, "[reldir&]", [&] { return HtmlForm(name); });
-  Step(r, "[relfile&]", [&] { return HtmlForm(link); });
-  Step(r, "[dir&]", [&] { return HtmlForm(folderPath + name); });
-  Step(r, "[file&]", [&] { return HtmlForm(folderPath + link); });
-  return r;
-}
-
-bool ExpandFileItem(const std::string& text, const std::string& folderPath,
-                    const std::string& fileName, std::int32_t fileId, std::int32_t fileCount,
-                    std::string& result, std::string& failure) {
-  std::string r = text;
-  Step(r, "[path]", [&]() -> const std::string& { return folderPath; });
-  Step(r, "[numfile]", [&] { return Number(fileCount); });
-  Step(r, "[fileid]", [&] { return Number(fileId); });
-  Step(r, "[numfile-]", [&] { return Number(std::int64_t{fileCount} - 1); });
-  Step(r, "[fileid-]", [&] { return Number(std::int64_t{fileId} - 1); });
-  Step(r, "[filename]", [&]() -> const std::string& { return fileName; });
-  // The file is read only when its size or time is shown, and then once.
-  platform::FileStamp stamp;
-  bool haveStamp = false;
-  auto readStamp = [&]() {
-    if (haveStamp) return true;
-    std::string path = folderPath + fileName, reason;
-    haveStamp = platform::GetFileStamp(path, stamp, reason);
-    if (!haveStamp) failure = "cannot read the size and time of " + path + ": " + reason;
-    return haveStamp;
-  };
-  if (r.find("[filesize]") != std::string::npos) {
-    if (!readStamp()) return false;
-    r = ReplaceText(r, "[filesize]", Number(stamp.size));
-  }
-  if (r.find("[filedate]") != std::string::npos) {
-    if (!readStamp()) return false;
-    r = ReplaceText(r, "[filedate]", platform::LocalDateTimeText(stamp.modified));
-  }
-  Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
-  Step(r, "[filename\\]", [&] { return DoubleBackslashes(fileName); });
-  Step(r, "[path%]", [&] { return UrlForm(folderPath); });
-  Step(r, "[filename%]", [&] { return UrlForm(fileName); });
-  Step(r, "[path&]", [&] { return HtmlForm(folderPath); });
-  Step(r, "[filename&]", [&] { return HtmlForm(fileName); });
-  result = std::move(r);
-  return true;
-}
-
-std::string ExpandPage(const std::string& text, const std::string& folderPath,
-                       std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
-                       const std::string& fileList) {
-  std::string r = text;
-  Step(r, "[path]", [&]() -> const std::string& { return folderPath; });
-  Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
-  Step(r, "[path%]", [&] { return UrlForm(folderPath); });
-  Step(r, "[path&]", [&] { return HtmlForm(folderPath); });
-  Step(r, "[numfile]", [&] { return Number(fileCount); });
-  Step(r, "[numdir]", [&] { return Number(folderCount); });
-  Step(r, "[numfile-]", [&] { return Number(std::int64_t{fileCount} - 1); });
-  Step(r, "[numdir-]", [&] { return Number(std::int64_t{folderCount} - 1); });
-  Step(r, "[dirlist]", [&]() -> const std::string& { return dirList; });
-  Step(r, "[filelist]", [&]() -> const std::string& { return fileList; });
-  return r;
-}
 
 bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace place,
                std::string& pageFileName, std::string& failure) {

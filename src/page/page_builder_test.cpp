@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "page/expansion.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
 #include "text/forms.h"
@@ -33,20 +34,22 @@ std::string Build(const TemplateSet& set, const std::string& folder,
 
 TEST(ExpansionTest, FileItemStepsRunInOrder) {
   std::string r, failure;
-  ASSERT_TRUE(
-      ExpandFileItem("[path]|[numfile]|[fileid]|[numfile-]|[fileid-]|[filename]|[path\\]|"
-                     "[filename\\]|[numdir]|[reldir]|[unknown]",
-                     "C:" + kSep + "p" + kSep, "a" + kSep + "b.jpg", 1, 1, r, failure));
+  ASSERT_EQ(ExpandFileItem("[path]|[numfile]|[fileid]|[numfile-]|[fileid-]|[filename]|[path\\]|"
+                           "[filename\\]|[numdir]|[reldir]|[unknown]",
+                           "C:" + kSep + "p" + kSep, "a" + kSep + "b.jpg", 1, 1, r, failure),
+            ItemResult::kDone);
   std::string d = kDoubledSep;
   EXPECT_EQ(r, "C:" + kSep + "p" + kSep + "|1|1|0|0|a" + kSep + "b.jpg|C:" + d + "p" + d + "|a" +
                    d + "b.jpg|[numdir]|[reldir]|[unknown]");
   // A value inserted early is expanded by later steps; a placeholder that only
   // appears after its own step stays literal.
-  ASSERT_TRUE(ExpandFileItem("[path]", kSep + "[filename]" + kSep, "x.gif", 3, 9, r, failure));
+  ASSERT_EQ(ExpandFileItem("[path]", kSep + "[filename]" + kSep, "x.gif", 3, 9, r, failure),
+            ItemResult::kDone);
   EXPECT_EQ(r, kSep + "x.gif" + kSep);
-  ASSERT_TRUE(ExpandFileItem("[filename]", kSep, "[fileid].gif", 3, 9, r, failure));
+  ASSERT_EQ(ExpandFileItem("[filename]", kSep, "[fileid].gif", 3, 9, r, failure),
+            ItemResult::kDone);
   EXPECT_EQ(r, "[fileid].gif");
-  ASSERT_TRUE(ExpandFileItem("[fileid-]", kSep, "a.gif", 1, 1, r, failure));
+  ASSERT_EQ(ExpandFileItem("[fileid-]", kSep, "a.gif", 1, 1, r, failure), ItemResult::kDone);
   EXPECT_EQ(r, "0");
 }
 
@@ -54,14 +57,16 @@ TEST(ExpansionTest, SizeAndDateAreReadOnlyWhenAsked) {
   TempFolder f;
   WriteFile(f.path / "a.jpg", "12345");
   std::string p = f.Text() + kSep, r, failure;
-  ASSERT_TRUE(ExpandFileItem("[filesize]", p, "a.jpg", 1, 1, r, failure)) << failure;
+  ASSERT_EQ(ExpandFileItem("[filesize]", p, "a.jpg", 1, 1, r, failure), ItemResult::kDone)
+      << failure;
   EXPECT_EQ(r, "5");
-  ASSERT_TRUE(ExpandFileItem("[filedate]", p, "a.jpg", 1, 1, r, failure)) << failure;
+  ASSERT_EQ(ExpandFileItem("[filedate]", p, "a.jpg", 1, 1, r, failure), ItemResult::kDone)
+      << failure;
   EXPECT_NE(r.find(':'), std::string::npos) << r;
   EXPECT_NE(r.find(' '), std::string::npos) << r;
   // A vanished file is a failure only when its size or date is shown.
-  ASSERT_TRUE(ExpandFileItem("[filename]", p, "gone.jpg", 1, 1, r, failure));
-  EXPECT_FALSE(ExpandFileItem("[filesize]", p, "gone.jpg", 1, 1, r, failure));
+  ASSERT_EQ(ExpandFileItem("[filename]", p, "gone.jpg", 1, 1, r, failure), ItemResult::kDone);
+  EXPECT_EQ(ExpandFileItem("[filesize]", p, "gone.jpg", 1, 1, r, failure), ItemResult::kUnreadable);
   EXPECT_NE(failure.find("gone.jpg"), std::string::npos) << failure;
 }
 
@@ -85,13 +90,15 @@ TEST(ExpansionTest, FolderItemAndPage) {
 TEST(ExpansionTest, UrlAndHtmlFormsComeAfterTheirTwins) {
   std::string p = kSep + "a b" + kSep, r, failure;
   std::string url = UrlForm(p);
-  ASSERT_TRUE(ExpandFileItem("[filename%]|[filename&]|[path%]|[path&]|[filename]", p, "<b>#.jpg", 1,
-                             1, r, failure));
+  ASSERT_EQ(ExpandFileItem("[filename%]|[filename&]|[path%]|[path&]|[filename]", p, "<b>#.jpg", 1,
+                           1, r, failure),
+            ItemResult::kDone);
   EXPECT_EQ(r, "%3Cb%3E%23.jpg|&lt;b&gt;#.jpg|" + url + "|" + HtmlForm(p) + "|<b>#.jpg");
   // A name holding a placeholder: the plain step inserts it early, so the
   // later forms expand it; the forms themselves insert no brackets.
-  ASSERT_TRUE(ExpandFileItem("[filename]", p, "[filename&].jpg", 1, 1, r, failure));
-  EXPECT_EQ(r, "[filename&amp;].jpg.jpg");
+  ASSERT_EQ(ExpandFileItem("[filename]", p, "[filename&].jpg", 1, 1, r, failure),
+            ItemResult::kDone);
+  EXPECT_EQ(r, "&#91;filename&amp;&#93;.jpg.jpg");
   EXPECT_EQ(ExpandFolderItem("[reldir%] [relfile%] [dir%] [file%] [reldir&] [relfile&] [dir&] "
                              "[file&]",
                              p, "x&y", "x&y" + kSep + "i.html"),
@@ -102,6 +109,26 @@ TEST(ExpansionTest, UrlAndHtmlFormsComeAfterTheirTwins) {
   // values inside the lists are never expanded again.
   EXPECT_EQ(ExpandPage("[path%] [path&] [filelist]", p, 1, 0, "", "[path%][path&]"),
             url + " " + HtmlForm(p) + " [path%][path&]");
+}
+
+TEST(ExpansionTest, UrlAndHtmlFormsNeverInsertAPlaceholder) {
+  // Names that look like placeholders of every table: the "%" and "&" forms
+  // write their brackets as %5B %5D and &#91; &#93;, which no later step finds.
+  for (std::string name : {"[filelist]", "[numfile]", "[dirlist]", "[path]", "[filename]",
+                           "[numfile] [filelist]", "[fileid]", "[reldir]", "[file&]"}) {
+    SCOPED_TRACE(name);
+    std::string p = kSep + name + kSep, link = name + kSep + "index.html", r, failure;
+    ASSERT_EQ(ExpandFileItem("[path%]|[filename%]|[path&]|[filename&]", p, name + ".jpg", 2, 3, r,
+                             failure),
+              ItemResult::kDone);
+    EXPECT_EQ(r.find_first_of("[]"), std::string::npos) << r;
+    r = ExpandFolderItem("[reldir%]|[relfile%]|[dir%]|[file%]|[reldir&]|[relfile&]|[dir&]|[file&]",
+                         p, name, link)
+            .value();
+    EXPECT_EQ(r.find_first_of("[]"), std::string::npos) << r;
+    r = ExpandPage("[path%]|[path&]", p, 1, 1, "D", "F").value();
+    EXPECT_EQ(r.find_first_of("[]"), std::string::npos) << r;
+  }
 }
 
 TEST(BuildPageTest, ModesAndNaming) {

@@ -75,6 +75,12 @@ std::string HtmlForm(const std::string& text) {
       case '\'':
         out += "&#39;";
         break;
+      case '[':
+        out += "&#91;";
+        break;
+      case ']':
+        out += "&#93;";
+        break;
       default:
         out.push_back(c);
     }

@@ -16,5 +16,6 @@ std::string DoubleBackslashes(const std::string& text);
 /// relative.
 std::string UrlForm(const std::string& text, PathStyle style = kNativeStyle);
 
-/// The HTML form of a text: & < > " ' become character references.
+/// The HTML form of a text: & < > " ' [ ] become character references, so
+/// the form can never hold a placeholder.
 std::string HtmlForm(const std::string& text);

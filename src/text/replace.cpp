@@ -1,7 +1,5 @@
 #include "text/replace.h"
 
-#include <stdexcept>
-
 std::string ReplaceText(const std::string& source, const std::string& find,
                         const std::string& replacement) {
   if (find.empty()) return source;
@@ -13,9 +11,6 @@ std::string ReplaceText(const std::string& source, const std::string& find,
   // Searching the source past each occurrence is the same as searching the
   // working text behind the inserted replacement.
   do {
-    if ((hit - pos) + replacement.size() > kMaxTextBytes - result.size()) {
-      throw std::length_error("text too large");
-    }
     result.append(source, pos, hit - pos);
     result += replacement;
     pos = hit + find.size();

@@ -1,8 +1,13 @@
-// The POSIX platform layer, desktop part: the keys held at start, message
-// dialogs and the folder chooser. Helper programs are started directly with an
-// argument list, never through a shell, so no folder name or message text can
-// become a command. X11 is loaded at run time, so the program runs where there
-// is no X11 at all. Everything but the functions of platform.h is static here.
+// The POSIX port, the desktop: what a person sees and presses. Sections, in
+// order:
+//   1. Helper programs: found on PATH (never the current folder), started
+//      directly with an argument list, never through a shell, so no folder
+//      name or message text can become a command; in a UTF-8 locale.
+//   2. The folder chooser: zenity or kdialog on a display, else a question on
+//      the terminal.
+//   3. Message dialogs (zenity), and reports on standard error.
+//   4. Held keys: X11's keymap read once, libX11 loaded at run time, so the
+//      program runs where there is no X11 at all.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <langinfo.h>
@@ -275,6 +280,12 @@ bool IsKeyHeld(int virtualKey) {
   // question of the run is answered from that sample.
   static const std::array<bool, 256> held = SampleHeldKeys();
   return virtualKey >= 0 && virtualKey <= 255 && held[static_cast<size_t>(virtualKey)];
+}
+
+void ReportFailure(const std::string& text) {
+  std::string line = "pagrimo: " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
 }
 
 void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption) {

@@ -5,10 +5,15 @@
 // both share. On POSIX every function that takes a path takes one of any
 // length, also one longer than PATH_MAX.
 //
+// Expected failures are return values: false with the system's reason in
+// words, which the layers above put after the call and the path ("cannot
+// write the page PATH: reason"). Nothing here throws.
+//
 // Process-wide state, all of it set up or used on the main thread only:
 // StartProcess fixes the locale and the argument text; FileStampBatch marks a
 // batch of stamp look-ups (one at a time); CollationKey and the POSIX
-// keyboard sample keep buffers between calls. None of it is safe to share
+// keyboard sample keep buffers between calls; the Windows port numbers the
+// folders of shares without file indexes. None of it is safe to share
 // between threads.
 #pragma once
 
@@ -125,9 +130,11 @@ std::string LowerText(const std::string& text);
 /// buffers between calls (POSIX), so keys are made on one thread.
 std::string CollationKey(const std::string& text);
 
-/// All key=value entries of one section of an INI file, in file order. Section
-/// names match without regard to letter case; blanks around keys and values are
-/// trimmed. A missing file or section gives no entries.
+/// All key=value entries of one section of an INI file, in file order, as
+/// ParseIniEntry (ini_lines.h) reads them: section names match without regard
+/// to letter case; blanks around keys and values are trimmed; comments and
+/// lines without a key are left out. A missing file or section gives no
+/// entries.
 std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::string& path,
                                                                      const std::string& section);
 

@@ -12,6 +12,7 @@
 
 namespace fs = std::filesystem;
 using testing_support::SetHiddenAttribute;
+using testing_support::SetWriteTime;
 using testing_support::TempFolder;
 using testing_support::Utf8Path;
 using testing_support::WriteFile;
@@ -25,6 +26,8 @@ std::wstring Wide(const std::string& text) {
   auto u8 = fs::path(std::u8string(text.begin(), text.end()));
   return u8.wstring();
 }
+
+std::vector<std::string> Enumerate(const std::string& pattern, platform::Listing listing);
 
 TEST(Win32FilesTest, LongPaths) {
   using platform::win32::LongPath;

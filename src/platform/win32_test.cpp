@@ -14,6 +14,7 @@
 
 namespace fs = std::filesystem;
 using testing_support::ReadFile;
+using testing_support::SetWriteTime;
 using testing_support::TempFolder;
 using testing_support::Utf8Path;
 using testing_support::WriteFile;
@@ -124,16 +125,6 @@ TEST(Win32FilesTest, PagesInTheUtf8CodePageAndFailedConversions) {
 }
 
 // Sets the last-write time of a file to seconds after 1970.
-void SetWriteTime(const fs::path& file, std::int64_t seconds) {
-  std::uint64_t ticks = static_cast<std::uint64_t>(seconds + 11644473600LL) * 10000000ULL;
-  FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-  HANDLE handle = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  ASSERT_TRUE(SetFileTime(handle, nullptr, nullptr, &time));
-  CloseHandle(handle);
-}
-
 TEST(Win32FilesTest, AnUnchangedPageIsNotRewritten) {
   const std::int64_t old = 1000000000;
   struct Case {

@@ -2,6 +2,7 @@
 // reads and writes, and running the built program.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -65,6 +66,10 @@ void Install(Installation& installation, const std::string& settings,
 
 /// Sets the hidden attribute of a file or folder (Windows tests only).
 bool SetHiddenAttribute(const std::filesystem::path& path);
+
+/// Sets the last-write time of a file or folder to seconds since 1970
+/// (Windows tests only).
+void SetWriteTime(const std::filesystem::path& file, std::int64_t seconds);
 
 /// UTF-8 text in the system's code page, as pages of a template without the
 /// byte order mark are written (POSIX: unchanged; Windows: the ANSI code page).

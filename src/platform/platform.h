@@ -141,4 +141,10 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
                      std::string& reason);
 
+/// Reads up to count bytes of a regular file from offset; fewer (none at all
+/// past the end) when the file ends sooner. False, with the system's reason,
+/// when the file cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
+                   std::string& reason);
+
 }  // namespace platform

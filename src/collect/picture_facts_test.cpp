@@ -6,71 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "support/pictures.h"
 #include "support/test_support.h"
 
 namespace {
 
 using testing_support::TempFolder;
 
-// ---- Builders of real header bytes ----
-
-std::string Number(std::uint32_t value, int size, bool big) {
-  std::string out;
-  for (int i = 0; i < size; ++i) {
-    int shift = big ? 8 * (size - 1 - i) : 8 * i;
-    out += static_cast<char>((value >> shift) & 0xFF);
-  }
-  return out;
-}
-
-struct TiffEntry {
-  std::uint16_t tag, type;
-  std::uint32_t count;
-  std::string value;  // already in the block's byte order
-};
-
-TiffEntry Short(std::uint16_t tag, std::uint16_t value, bool big) {
-  return {tag, 3, 1, Number(value, 2, big)};
-}
-TiffEntry Ascii(std::uint16_t tag, const std::string& text) {
-  return {tag, 2, static_cast<std::uint32_t>(text.size() + 1), text + '\0'};
-}
-
-// A TIFF block: IFD0 at 8, then the Exif IFD (pointed to from IFD0 when it
-// has entries), then the values that do not fit in an entry. exifAt, when
-// not zero, overrides where IFD0 says the Exif IFD is.
-std::string Tiff(bool big, std::vector<TiffEntry> ifd0, const std::vector<TiffEntry>& exif,
-                 std::uint32_t exifAt = 0) {
-  std::uint32_t ifd0Size =
-      2 + 12 * static_cast<std::uint32_t>(ifd0.size() + (exif.empty() ? 0 : 1)) + 4;
-  std::uint32_t exifOffset = 8 + ifd0Size;
-  if (!exif.empty()) ifd0.push_back({0x8769, 4, 1, Number(exifAt ? exifAt : exifOffset, 4, big)});
-  std::uint32_t exifSize = exif.empty() ? 0 : 2 + 12 * static_cast<std::uint32_t>(exif.size()) + 4;
-  std::uint32_t dataAt = exifOffset + exifSize;
-  std::string data;
-  auto ifd = [&](const std::vector<TiffEntry>& entries) {
-    std::string out = Number(static_cast<std::uint32_t>(entries.size()), 2, big);
-    for (const TiffEntry& e : entries) {
-      out += Number(e.tag, 2, big) + Number(e.type, 2, big) + Number(e.count, 4, big);
-      if (e.value.size() <= 4) {
-        out += e.value + std::string(4 - e.value.size(), '\0');
-      } else {
-        out += Number(dataAt + static_cast<std::uint32_t>(data.size()), 4, big);
-        data += e.value;
-      }
-    }
-    return out + Number(0, 4, big);
-  };
-  std::string block = std::string(big ? "MM" : "II") + Number(42, 2, big) + Number(8, 4, big);
-  block += ifd(ifd0);
-  if (!exif.empty()) block += ifd(exif);
-  return block + data;
-}
-
-std::string Segment(unsigned marker, const std::string& payload) {
-  return std::string("\xFF") + static_cast<char>(marker) +
-         Number(static_cast<std::uint32_t>(payload.size() + 2), 2, true) + payload;
-}
+using testing_support::Ascii;
+using testing_support::Number;
+using testing_support::Segment;
+using testing_support::Short;
+using testing_support::Tiff;
 
 // A JPEG's headers: SOI, JFIF, the EXIF block (when given), other segments,
 // the frame header and the start of the scan.

@@ -147,4 +147,12 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
 bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
                    std::string& reason);
 
+/// A time (seconds since 1970-01-01 UTC) as local calendar fields, by the
+/// zone's rules for that day: month 1..12, day 1..31, hour 0..23. False when
+/// the time cannot be converted.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+bool ToLocalTime(std::int64_t seconds, LocalTime& local);
+
 }  // namespace platform

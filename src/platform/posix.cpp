@@ -718,4 +718,13 @@ bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, s
   return true;
 }
 
+bool ToLocalTime(std::int64_t seconds, LocalTime& local) {
+  std::time_t t = static_cast<std::time_t>(seconds);
+  struct tm fields {};
+  if (localtime_r(&t, &fields) == nullptr) return false;
+  local = {fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+           fields.tm_hour,        fields.tm_min,     fields.tm_sec > 59 ? 59 : fields.tm_sec};
+  return true;
+}
+
 }  // namespace platform

@@ -499,4 +499,20 @@ bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, s
   return true;
 }
 
+bool ToLocalTime(std::int64_t seconds, LocalTime& local) {
+  if (seconds < -kEpochDifference ||
+      seconds > 0x7FFFFFFFFFFFFFFF / kTicksPerSecond - kEpochDifference) {
+    return false;
+  }
+  std::int64_t ticks = (seconds + kEpochDifference) * kTicksPerSecond;
+  FILETIME utcFile{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME utc{}, fields{};
+  if (!FileTimeToSystemTime(&utcFile, &utc) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &fields)) {
+    return false;
+  }
+  local = {fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond};
+  return true;
+}
+
 }  // namespace platform

@@ -111,19 +111,25 @@ int CompareNatural(const std::string& a, const std::string& b) {
   return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
-void SortNatural(std::vector<std::string>& list, int first, int last) {
+void SortNatural(std::vector<std::string>& list, int first, int last, bool descending) {
+  NaturalKeyCache cache;
+  SortByKeys(list, first, last, descending,
+             [&](int i, std::string& key) { AppendNaturalKey(list[i], cache, key); });
+}
+
+void SortByKeys(std::vector<std::string>& list, int first, int last, bool descending,
+                const std::function<void(int, std::string&)>& makeKey) {
   if (first < 0 || last >= static_cast<int>(list.size()) || last - first < 1) return;
-  // One key per name, packed into blocks that never move (as the name order
-  // does), then a stable sort of positions by key.
+  // One key per name, packed into blocks that are filled once and never move
+  // (as the name order does), then a stable sort of positions by key.
   constexpr std::size_t kBlockSize = std::size_t{1} << 20;
   std::size_t count = static_cast<std::size_t>(last - first) + 1;
-  NaturalKeyCache cache;
   std::deque<std::string> blocks;
   std::vector<std::string_view> keys(count);
   std::string one;
   for (std::size_t i = 0; i < count; ++i) {
     one.clear();
-    AppendNaturalKey(list[first + i], cache, one);
+    makeKey(first + static_cast<int>(i), one);
     if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < one.size()) {
       std::size_t guess = std::min(kBlockSize, (count - i) * (one.size() + one.size() / 2 + 8));
       blocks.emplace_back().reserve(std::max(guess, one.size()));
@@ -135,8 +141,13 @@ void SortNatural(std::vector<std::string>& list, int first, int last) {
   }
   std::vector<std::size_t> order(count);
   std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&keys](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+  if (descending) {
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys](std::size_t a, std::size_t b) { return keys[b] < keys[a]; });
+  } else {
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+  }
   std::vector<std::string> sorted(count);
   for (std::size_t i = 0; i < count; ++i) sorted[i] = std::move(list[first + order[i]]);
   std::move(sorted.begin(), sorted.end(), list.begin() + first);

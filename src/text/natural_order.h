@@ -37,6 +37,13 @@ void AppendNaturalKey(std::string_view name, NaturalKeyCache& cache, std::string
 /// -1, 0 or 1 as a sorts before, with or after b in natural order.
 int CompareNatural(const std::string& a, const std::string& b);
 
-/// Sorts entries first..last of list in natural order, stably; out-of-range
-/// bounds or fewer than two entries leave the list as it is.
-void SortNatural(std::vector<std::string>& list, int first, int last);
+/// Sorts entries first..last of list in natural order (descending: the other
+/// way round), stably; out-of-range bounds or fewer than two entries leave
+/// the list as it is.
+void SortNatural(std::vector<std::string>& list, int first, int last, bool descending = false);
+
+/// Sorts entries first..last of list stably by keys compared as bytes, the
+/// largest first when descending; equal keys keep their order either way.
+/// makeKey(i, key) appends the key of list[i] to key, once per entry.
+void SortByKeys(std::vector<std::string>& list, int first, int last, bool descending,
+                const std::function<void(int, std::string&)>& makeKey);

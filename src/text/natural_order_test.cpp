@@ -77,6 +77,11 @@ void CheckTable() {
     }
     expected.push_back("00");
     EXPECT_EQ(list, expected);
+    // Descending: the row backwards; equal names still keep their order.
+    std::vector<std::string> down = row.names;
+    SortNatural(down, 0, static_cast<int>(down.size()) - 1, true);
+    EXPECT_EQ(down, row.equal ? row.names
+                              : std::vector<std::string>(row.names.rbegin(), row.names.rend()));
   }
   // Without digits, natural order is the name order.
   const char* plain[] = {"apple", "Banana", "cherry", "写真", "ファイル", "a.b", "a_b", "A", "a"};

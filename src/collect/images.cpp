@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "collect/taken_order.h"
 #include "page/text_helpers.h"
 #include "platform/platform.h"
 
@@ -56,10 +57,20 @@ Ancestors StartingAncestors(const std::string& folder) {
   return ancestors;
 }
 
+// Sorts entries first..last, images of the folder path (which ends in the
+// separator), by order.
+void SortImages(const std::string& path, ImageList& list, int first, int last, SortOrder order) {
+  if (order.key == SortKey::kTaken) {
+    SortByTaken(path, list, first, last, order.descending);
+  } else {
+    SortNamesBy(list, first, last, order);
+  }
+}
+
 // Appends the images of path (which ends in the separator) to list, each name
 // behind prefix.
 void CollectInto(const std::string& path, const std::string& prefix, ImageList& list, bool recurse,
-                 Ancestors& ancestors) {
+                 SortOrder order, Ancestors& ancestors) {
   if (!recurse) {
     int base = EntryCount(list);
     platform::Enumeration scan;
@@ -68,20 +79,20 @@ void CollectInto(const std::string& path, const std::string& prefix, ImageList& 
          more = platform::NextEntry(scan, entry)) {
       if (IsImageName(entry.name)) list.push_back(prefix + entry.name);
     }
-    SortNames(list, base + 1, EntryCount(list));
+    SortImages(path, list, base + 1, EntryCount(list), order);
     return;
   }
   // One enumeration gives both the subfolders and the own images; the own
   // images wait, already sorted, until the subfolders' entries are in.
   NameList subfolders;
   ImageList own;
-  ScanFolder(path, &subfolders, &own);
+  ScanFolder(path, &subfolders, &own, order);
   for (int k = 1; k <= EntryCount(subfolders); ++k) {
     const std::string& name = subfolders[k];
     std::string subfolder = path + name;
     if (!Enter(subfolder, ancestors)) continue;
     CollectInto(WithTrailingSeparator(subfolder), prefix + WithTrailingSeparator(name), list, true,
-                ancestors);
+                order, ancestors);
     ancestors.pop_back();
   }
   for (int j = 1; j <= EntryCount(own); ++j) list.push_back(prefix + own[j]);
@@ -116,7 +127,8 @@ bool IsImageName(const std::string& name) {
          EndsWith(name, ".png", 4) || EndsWith(name, ".bmp", 4);
 }
 
-void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images) {
+void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images,
+                SortOrder order) {
   if (subfolders) subfolders->assign(1, std::string());
   if (images) images->assign(1, std::string());
   platform::Enumeration scan;
@@ -132,14 +144,14 @@ void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* imag
       images->push_back(std::move(entry.name));
     }
   }
-  if (subfolders) SortNames(*subfolders, 1, EntryCount(*subfolders));
-  if (images) SortNames(*images, 1, EntryCount(*images));
+  if (subfolders) SortNamesBy(*subfolders, 1, EntryCount(*subfolders), order);
+  if (images) SortImages(WithTrailingSeparator(folder), *images, 1, EntryCount(*images), order);
 }
 
-void CollectImages(const std::string& folder, ImageList& list, bool recurse) {
+void CollectImages(const std::string& folder, ImageList& list, bool recurse, SortOrder order) {
   list.assign(1, std::string());
   Ancestors ancestors = StartingAncestors(folder);
-  CollectInto(WithTrailingSeparator(folder), "", list, recurse, ancestors);
+  CollectInto(WithTrailingSeparator(folder), "", list, recurse, order, ancestors);
 }
 
 bool HasAnyImage(const std::string& folder, bool recurse) {

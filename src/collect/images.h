@@ -24,12 +24,14 @@ bool IsImageName(const std::string& name);
 /// folder's own images sorted by name. A folder that is its own ancestor on
 /// the current path (a link cycle) is not entered again, nor is a folder deeper
 /// than kMaxFolderDepth; a folder is entered through links once only.
-void CollectImages(const std::string& folder, ImageList& list, bool recurse);
+/// Subfolders and images follow order (SortNamesBy, and SortByTaken for taken).
+void CollectImages(const std::string& folder, ImageList& list, bool recurse, SortOrder order = {});
 
 /// Lists, in one enumeration of folder, its subfolders (as ListSubfolders does)
 /// and its own images (as CollectImages does without recursion), both sorted.
 /// Either list may be left unchanged by passing nullptr.
-void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images);
+void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images,
+                SortOrder order = {});
 
 /// True when CollectImages would find at least one image; stops at the first.
 bool HasAnyImage(const std::string& folder, bool recurse);

@@ -7,6 +7,7 @@
 
 #include "page/text_helpers.h"
 #include "platform/platform.h"
+#include "text/natural_order.h"
 
 int CompareText(const std::string& a, const std::string& b) {
   int order = platform::CollationKey(a).compare(platform::CollationKey(b));
@@ -44,7 +45,18 @@ void SortNames(NameList& list, int first, int last) {
   std::move(sorted.begin(), sorted.end(), list.begin() + first);
 }
 
-void ListSubfolders(const std::string& folder, NameList& list) {
+void SortNamesBy(NameList& list, int first, int last, SortOrder order) {
+  if (order.key == SortKey::kNatural) {
+    SortNatural(list, first, last, order.descending);
+  } else if (!order.descending) {
+    SortNames(list, first, last);
+  } else {
+    SortByKeys(list, first, last, true,
+               [&list](int i, std::string& key) { key += platform::CollationKey(list[i]); });
+  }
+}
+
+void ListSubfolders(const std::string& folder, NameList& list, SortOrder order) {
   list.assign(1, std::string());
   std::string path = WithTrailingSeparator(folder);
   platform::Enumeration scan;
@@ -55,5 +67,5 @@ void ListSubfolders(const std::string& folder, NameList& list) {
       list.push_back(std::move(entry.name));
     }
   }
-  SortNames(list, 1, EntryCount(list));
+  SortNamesBy(list, 1, EntryCount(list), order);
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "text/sort_order.h"
+
 /// Slots 0..n: slot 0 holds the empty string, entries are 1..n without gaps.
 using NameList = std::vector<std::string>;
 
@@ -21,6 +23,10 @@ int CompareText(const std::string& a, const std::string& b);
 /// order. Other slots are untouched.
 void SortNames(NameList& list, int first, int last);
 
+/// Sorts entries first..last as order says for names that have no date:
+/// name (SortNames) or natural; taken sorts by name. Stable either way.
+void SortNamesBy(NameList& list, int first, int last, SortOrder order);
+
 /// Replaces list with the folder's immediate subfolders (links to folders
-/// included; hidden ones and "." and ".." never), bare names, sorted.
-void ListSubfolders(const std::string& folder, NameList& list);
+/// included; hidden ones and "." and ".." never), bare names, sorted by order.
+void ListSubfolders(const std::string& folder, NameList& list, SortOrder order = {});

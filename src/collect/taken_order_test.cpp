@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 
 #include "support/pictures.h"
@@ -12,15 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
-
-// Sets a file's modification time to the given seconds since 1970 (UTC).
-void SetModified(const fs::path& path, std::int64_t seconds) {
-  platform::FileStamp stamp;
-  std::string reason;
-  ASSERT_TRUE(platform::GetFileStamp(Utf8Path(path), stamp, reason)) << reason;
-  fs::last_write_time(path,
-                      fs::last_write_time(path) - std::chrono::seconds(stamp.modified - seconds));
-}
 
 TEST(TakenOrder, ExifDateElseFileDateThenNaturalOrder) {
   TempFolder f;

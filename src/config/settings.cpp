@@ -33,6 +33,11 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   return LookUpSetting(platform::ReadSettingsSection(path, section), key, defaultValue);
 }
 
+std::string ReadSortSetting() {
+  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + "pagrimo.ini";
+  return ReadProfileString("Pagrimo", "sort", "", path);
+}
+
 std::string ChooseTemplateName() {
   std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + "pagrimo.ini";
   // One read of the section serves all 257 look-ups.

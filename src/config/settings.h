@@ -25,3 +25,6 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 /// non-empty entry "0".."255" of every held virtual key, the highest code
 /// winning. Empty when nothing names a template.
 std::string ChooseTemplateName();
+
+/// The "sort" value of section "Pagrimo"; empty when absent.
+std::string ReadSortSetting();

@@ -95,5 +95,5 @@ bool LoadTemplateSet(TemplateSet& set) {
   }
   std::string text, reason;
   if (!platform::ReadTextFile(path, text, set.encoding, reason)) return false;
-  return ParseTemplate(text, set);
+  return ParseTemplate(text, set) && ParseSortOrder(ReadSortSetting(), set.sort);
 }

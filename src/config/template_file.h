@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text/sort_order.h"
 
 /// What a run builds its pages from. Each section ends in CR LF.
 struct TemplateSet {
@@ -17,6 +18,8 @@ struct TemplateSet {
   // Pages are written in the template's encoding: a template that starts with
   // the UTF-8 byte order mark gives UTF-8 pages with the mark.
   platform::TextEncoding encoding = platform::TextEncoding::kSystem;
+  // The order of pictures and subfolders: the sort setting.
+  SortOrder sort;
 };
 
 /// Reads a template's text line by line. Lines end at CR LF, a lone CR or a
@@ -43,5 +46,5 @@ bool ParseTemplate(const std::string& text, TemplateSet& set);
 
 /// Chooses the template by the settings file and loads it from the
 /// executable's folder. Shows "<name>が見つかりません" when no plain file
-/// matches the name; false on any failure.
+/// matches the name; false on any failure, also an unknown sort setting.
 bool LoadTemplateSet(TemplateSet& set);

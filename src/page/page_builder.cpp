@@ -47,7 +47,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
   if (set.listingMode == 2) {
     // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
-    ScanFolder(folder, &subfolders, &images);
+    ScanFolder(folder, &subfolders, &images, set.sort);
     for (int k = 1; k <= EntryCount(subfolders); ++k) {
       const std::string& name = subfolders[k];
       std::string subfolder = folderPath + name;
@@ -69,7 +69,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       subpageLinks.push_back(WithTrailingSeparator(name) + subpage);
     }
   }
-  if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1);
+  if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1, set.sort);
   platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
   int fileCount = EntryCount(images);
   int folderCount = EntryCount(subfolderNames);

@@ -1,5 +1,7 @@
 #include "support/pictures.h"
 
+#include <chrono>
+
 #include "support/test_support.h"
 
 namespace testing_support {
@@ -64,6 +66,14 @@ std::string PlainJpeg() {
 
 std::string JpegTaken(const std::string& taken, bool big) {
   return WithExif(PlainJpeg(), Tiff(big, {}, {Ascii(0x9003, taken)}));
+}
+
+void SetModified(const std::filesystem::path& path, std::int64_t seconds) {
+  platform::FileStamp stamp;
+  std::string reason;
+  if (!platform::GetFileStamp(Utf8Path(path), stamp, reason)) return;
+  std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) -
+                                             std::chrono::seconds(stamp.modified - seconds));
 }
 
 }  // namespace testing_support

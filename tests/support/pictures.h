@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -39,5 +40,8 @@ std::string PlainJpeg();
 /// PlainJpeg with EXIF DateTimeOriginal taken ("YYYY:MM:DD HH:MM:SS") in the
 /// given byte order.
 std::string JpegTaken(const std::string& taken, bool big = false);
+
+/// Sets a file's modification time to seconds since 1970-01-01 UTC.
+void SetModified(const std::filesystem::path& path, std::int64_t seconds);
 
 }  // namespace testing_support

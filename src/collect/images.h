@@ -34,4 +34,6 @@ void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* imag
                 SortOrder order = {});
 
 /// True when CollectImages would find at least one image; stops at the first.
-bool HasAnyImage(const std::string& folder, bool recurse);
+/// Without followLinks, links to folders are not entered, as listing mode 2
+/// writes no page for them.
+bool HasAnyImage(const std::string& folder, bool recurse, bool followLinks = true);

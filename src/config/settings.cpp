@@ -33,13 +33,13 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   return LookUpSetting(platform::ReadSettingsSection(path, section), key, defaultValue);
 }
 
-std::string ReadSortSetting() {
-  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + "pagrimo.ini";
-  return ReadProfileString("Pagrimo", "sort", "", path);
+std::string ReadSortSetting(const std::string& settingsFolder) {
+  return ReadProfileString("Pagrimo", "sort", "",
+                           WithTrailingSeparator(settingsFolder) + "pagrimo.ini");
 }
 
-std::string ChooseTemplateName() {
-  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + "pagrimo.ini";
+std::string ChooseTemplateName(const std::string& settingsFolder) {
+  std::string path = WithTrailingSeparator(settingsFolder) + "pagrimo.ini";
   // One read of the section serves all 257 look-ups.
   SettingsEntries entries = platform::ReadSettingsSection(path, "Pagrimo");
   std::string name = LookUpSetting(entries, "default", "");

@@ -1,6 +1,7 @@
 #include "config/template_file.h"
 
 #include "config/settings.h"
+#include "config/settings_folder.h"
 #include "page/text_helpers.h"
 
 namespace {
@@ -83,8 +84,9 @@ bool ParseTemplate(const std::string& text, TemplateSet& set) {
 }
 
 bool LoadTemplateSet(TemplateSet& set) {
-  std::string name = ChooseTemplateName();
-  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + name;
+  std::string folder = SettingsFolder();
+  std::string name = ChooseTemplateName(folder);
+  std::string path = WithTrailingSeparator(folder) + name;
   {
     platform::Enumeration found;
     platform::DirEntry entry;
@@ -95,5 +97,5 @@ bool LoadTemplateSet(TemplateSet& set) {
   }
   std::string text, reason;
   if (!platform::ReadTextFile(path, text, set.encoding, reason)) return false;
-  return ParseTemplate(text, set) && ParseSortOrder(ReadSortSetting(), set.sort);
+  return ParseTemplate(text, set) && ParseSortOrder(ReadSortSetting(folder), set.sort);
 }

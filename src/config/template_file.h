@@ -44,7 +44,8 @@ bool ReadSection(TemplateReader& reader, std::string& section);
 /// 32-bit range, or a section without a first line.
 bool ParseTemplate(const std::string& text, TemplateSet& set);
 
-/// Chooses the template by the settings file and loads it from the
-/// executable's folder. Shows "<name>が見つかりません" when no plain file
-/// matches the name; false on any failure, also an unknown sort setting.
+/// Chooses the template by the settings file and loads it from the folder
+/// that holds that file (see SettingsFolder()). Shows "<name>が見つかりません"
+/// when no plain file matches the name; false on any failure, also an
+/// unknown sort setting.
 bool LoadTemplateSet(TemplateSet& set);

@@ -146,11 +146,15 @@ def check_taken(root, mode):
 # ------------------------------------------------------------------ main
 
 def median_run(cmd, work, runs):
-    walls = []
+    """Median wall and CPU (user + system) seconds. On a machine shared with
+    other work the wall time mostly measures the wait for a core; the CPU
+    time is what the program itself spent."""
+    walls, cpus = [], []
     for _ in range(runs):
-        wall, _, _ = bench.run_once(cmd, work)
+        wall, cpu, _ = bench.run_once(cmd, work)
         walls.append(wall)
-    return statistics.median(walls)
+        cpus.append(cpu)
+    return statistics.median(walls), statistics.median(cpus)
 
 
 def main():
@@ -184,8 +188,9 @@ def main():
                 ("mode 1, names only", 1, names_item, "wide"),
                 ("mode 2, name+size+date", 2, full_item, "wide")]
     failures = []
-    print("| locale | tree | template | name s | natural s | natural / name | goal |")
-    print("|---|---|---|---:|---:|---:|---|")
+    print("| locale | tree | template | name: wall s / CPU s | natural: wall s / CPU s "
+          "| natural / name, wall | natural / name, CPU | goal (CPU) |")
+    print("|---|---|---|---:|---:|---:|---:|---|")
     for loc in args.locales.split(","):
         env = {k: v for k, v in os.environ.items()
                if not k.startswith("LC_") and k not in ("LANG", "LANGUAGE")}
@@ -205,14 +210,17 @@ def main():
                 if problem:
                     failures.append("{} {} {} on {}: {}".format(loc, sort, label, tree, problem))
                 times[sort] = median_run(cmd, work, args.runs)
-            ratio = times["natural"] / times["name"]
-            print("| {} | {} | {} | {:.3f} | {:.3f} | {:.2f}x | <= 1.1x {} |".format(
-                loc, tree, label, times["name"], times["natural"], ratio,
-                "met" if ratio <= 1.1 else "MISSED"), flush=True)
+            (name_wall, name_cpu), (natural_wall, natural_cpu) = times["name"], times["natural"]
+            ratio = natural_cpu / name_cpu
+            print("| {} | {} | {} | {:.3f} / {:.3f} | {:.3f} / {:.3f} | {:.2f}x | {:.2f}x "
+                  "| <= 1.1x {} |".format(loc, tree, label, name_wall, name_cpu, natural_wall,
+                                          natural_cpu, natural_wall / name_wall, ratio,
+                                          "met" if ratio <= 1.1 else "MISSED"), flush=True)
     loc = args.locales.split(",")[-1]
     env = dict(os.environ, LC_ALL=loc)
-    print("\n| {} JPEGs | template | name s | taken s | taken / name |".format(args.jpegs))
-    print("|---|---|---:|---:|---:|")
+    print("\n| {} JPEGs | template | name: wall s / CPU s | taken: wall s / CPU s "
+          "| taken / name, wall | taken / name, CPU |".format(args.jpegs))
+    print("|---|---|---:|---:|---:|---:|")
     for label, (root, mode) in jpegs.items():
         text = bench.template_text(mode, full_item)
         times = {}
@@ -226,8 +234,10 @@ def main():
                 if problem:
                     failures.append("taken on {}: {}".format(label, problem))
             times[sort] = median_run(cmd, work, args.runs)
-        print("| {} | mode {}, name+size+date | {:.3f} | {:.3f} | {:.2f}x |".format(
-            label, mode, times["name"], times["taken"], times["taken"] / times["name"]), flush=True)
+        (name_wall, name_cpu), (taken_wall, taken_cpu) = times["name"], times["taken"]
+        print("| {} | mode {}, name+size+date | {:.3f} / {:.3f} | {:.3f} / {:.3f} | {:.2f}x "
+              "| {:.2f}x |".format(label, mode, name_wall, name_cpu, taken_wall, taken_cpu,
+                                   taken_wall / name_wall, taken_cpu / name_cpu), flush=True)
     if failures:
         print("\nFAILED:\n  " + "\n  ".join(failures))
         return 1

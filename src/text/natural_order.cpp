@@ -1,6 +1,7 @@
 #include "text/natural_order.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <deque>
 #include <numeric>
@@ -12,9 +13,11 @@ namespace {
 // Chunk tags: a number sorts before a text; the end of the key before both.
 constexpr char kNumberTag = '\x01';
 constexpr char kTextTag = '\x02';
-// Chunks longer than this, and chunks beyond this many, are not remembered.
+// Chunks longer than this are not remembered; the table has at most this many
+// slots, and at least the smallest number.
 constexpr std::size_t kCachedChunkBytes = 64;
-constexpr std::size_t kCachedChunks = 4096;
+constexpr std::size_t kMostSlots = 256;
+constexpr std::size_t kFewestSlots = 16;
 
 // The value 0..9 of the digit at text[i] and its length in bytes, or 0 bytes
 // when none starts there. Full-width digits are U+FF10..U+FF19: EF BC 90..99.
@@ -49,26 +52,37 @@ void AppendCount(std::uint64_t count, std::string& key) {
 // keys do, and none is a prefix of another.
 void AppendTextChunk(std::string_view text, NaturalKeyCache& cache, std::string& key) {
   key += kTextTag;
-  auto known = cache.keys.find(text);
-  if (known != cache.keys.end()) {
-    key += known->second;
-    return;
+  NaturalKeyCache::Slot* slot = nullptr;
+  if (text.size() <= kCachedChunkBytes) {
+    if (cache.slots.empty()) cache.slots.resize(kFewestSlots);
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    slot = &cache.slots[hash & (cache.slots.size() - 1)];
+    if (slot->used && slot->text == text) {
+      key += slot->key;
+      return;
+    }
   }
-  std::string collation = platform::CollationKey(std::string(text));
-  std::string escaped;
-  escaped.reserve(collation.size() + 4);
-  for (char c : collation) {
-    if (c == '\0' || c == '\x01') {
-      escaped += '\x01';
-      escaped += static_cast<char>(c + 1);
-    } else {
-      escaped += c;
+  cache.scratch.assign(text);
+  std::string escaped = platform::CollationKey(cache.scratch);
+  if (escaped.find_first_of(std::string_view("\0\x01", 2)) != std::string::npos) {
+    std::string raw = std::move(escaped);
+    escaped.clear();
+    for (char c : raw) {
+      if (c == '\0' || c == '\x01') {
+        escaped += '\x01';
+        escaped += static_cast<char>(c + 1);
+      } else {
+        escaped += c;
+      }
     }
   }
   escaped += '\0';
   key += escaped;
-  if (text.size() <= kCachedChunkBytes && cache.keys.size() < kCachedChunks) {
-    cache.keys.emplace(std::string(text), std::move(escaped));
+  if (slot != nullptr) {
+    slot->text.assign(text);
+    slot->key = std::move(escaped);
+    slot->used = true;
   }
 }
 
@@ -82,7 +96,11 @@ void AppendNaturalKey(std::string_view name, NaturalKeyCache& cache, std::string
     std::size_t step = DigitAt(name, i, value);
     if (step == 0) {
       std::size_t start = i;
-      while (i < name.size() && DigitAt(name, i, value) == 0) ++i;
+      for (; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        // Only an ASCII digit or the lead byte EF can start a digit.
+        if (((c >= '0' && c <= '9') || c == 0xEF) && DigitAt(name, i, value) != 0) break;
+      }
       AppendTextChunk(name.substr(start, i - start), cache, key);
       continue;
     }
@@ -113,6 +131,11 @@ int CompareNatural(const std::string& a, const std::string& b) {
 
 void SortNatural(std::vector<std::string>& list, int first, int last, bool descending) {
   NaturalKeyCache cache;
+  // About one slot per name up to the most: a short list has few chunks.
+  if (last - first >= 1) {
+    std::size_t names = static_cast<std::size_t>(last - first) + 1;
+    cache.slots.resize(std::bit_ceil(std::clamp(names, kFewestSlots, kMostSlots)));
+  }
   SortByKeys(list, first, last, descending,
              [&](int i, std::string& key) { AppendNaturalKey(list[i], cache, key); });
 }

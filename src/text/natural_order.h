@@ -7,7 +7,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 /// A name is read as chunks: runs of decimal digits (ASCII 0-9 and the
@@ -19,15 +18,16 @@
 /// chunks is the platform's. Names equal in this order keep their order.
 
 /// Collation keys of text chunks, kept while one list is sorted: the same
-/// chunks ("IMG_", ".jpg") recur in most names of a folder.
+/// chunks ("IMG_", ".jpg") recur in most names of a folder. A small table
+/// indexed by a hash of the chunk; a chunk that lands on a taken slot
+/// replaces the one there.
 struct NaturalKeyCache {
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-      return std::hash<std::string_view>()(text);
-    }
+  struct Slot {
+    std::string text, key;
+    bool used = false;
   };
-  std::unordered_map<std::string, std::string, Hash, std::equal_to<>> keys;
+  std::vector<Slot> slots;  // a power of two of them, made on first use
+  std::string scratch;      // a chunk on its way to the collation
 };
 
 /// Appends the sort key of name to key: comparing two such keys byte by byte

@@ -109,7 +109,7 @@ TEST(SortOrderTest, UnknownValueIsASettingsError) {
     Install(app, Settings(std::string("sort=") + value + "\r\n"), {{"t.dat", TreeTemplate(0)}});
     RunResult r = RunProgram(app.program, {photos.Text()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, kM1);
+    EXPECT_EQ(r.err, kLoadFailedMessage);
     EXPECT_FALSE(fs::exists(photos.path / "index.html"));
   }
 }

@@ -20,9 +20,10 @@ CivilTime TakenTime(const std::string& path) {
   return {local.year, local.month, local.day, local.hour, local.minute, local.second};
 }
 
-void SortByTaken(const std::string& folder, NameList& names, int first, int last, bool descending) {
+void SortByTaken(const std::string& folder, NameList& names, size_t first, size_t end,
+                 bool descending) {
   NaturalKeyCache cache;
-  SortByKeys(names, first, last, descending, [&](int i, std::string& key) {
+  SortByKeys(names, first, end, descending, [&](size_t i, std::string& key) {
     // The time as one number, big-endian, so that bytes compare as times;
     // then the name's natural key for equal times.
     CivilTime t = TakenTime(folder + names[i]);

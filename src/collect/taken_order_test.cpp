@@ -30,7 +30,7 @@ TEST(TakenOrder, ExifDateElseFileDateThenNaturalOrder) {
       {"e.jpg", "not a picture", k2003},
       {"f.jpg", JpegTaken("0000:00:00 00:00:00"), k2010},
   };
-  NameList names{""};
+  NameList names;
   for (const Picture& p : pictures) {
     WriteFile(f.path / p.name, p.bytes);
     SetModified(f.path / p.name, p.modified);
@@ -42,12 +42,11 @@ TEST(TakenOrder, ExifDateElseFileDateThenNaturalOrder) {
   EXPECT_EQ(fileDate.month, 6);
   EXPECT_EQ(TakenTime(f.Text() + kSep + "missing.jpg"), CivilTime());
 
-  const NameList oldestFirst{"", "d.png", "c.jpg", "a9.jpg", "a10.jpg", "e.jpg", "b.jpg", "f.jpg"};
-  SortByTaken(f.Text() + kSep, names, 1, EntryCount(names), false);
+  const NameList oldestFirst{"d.png", "c.jpg", "a9.jpg", "a10.jpg", "e.jpg", "b.jpg", "f.jpg"};
+  SortByTaken(f.Text() + kSep, names, 0, names.size(), false);
   EXPECT_EQ(names, oldestFirst);
-  SortByTaken(f.Text() + kSep, names, 1, EntryCount(names), true);
-  NameList newestFirst{""};
-  newestFirst.insert(newestFirst.end(), oldestFirst.rbegin(), oldestFirst.rend() - 1);
+  SortByTaken(f.Text() + kSep, names, 0, names.size(), true);
+  NameList newestFirst(oldestFirst.rbegin(), oldestFirst.rend());
   EXPECT_EQ(names, newestFirst);
 }
 

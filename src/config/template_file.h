@@ -44,8 +44,21 @@ bool ReadSection(TemplateReader& reader, std::string& section);
 /// 32-bit range, or a section without a first line.
 bool ParseTemplate(const std::string& text, TemplateSet& set);
 
-/// Chooses the template by the settings file and loads it from the folder
-/// that holds that file (see SettingsFolder()). Shows "<name>が見つかりません"
-/// when no plain file matches the name; false on any failure, also an
-/// unknown sort setting.
-bool LoadTemplateSet(TemplateSet& set);
+/// How loading the template ended.
+struct TemplateLoad {
+  enum class Status {
+    kLoaded,
+    kNotFound,    // no plain file matches the name
+    kUnreadable,  // the file cannot be read; reason says why
+    kMalformed,   // ParseTemplate refused its text
+    kBadSort      // the settings' sort value is none of the known orders
+  };
+  Status status = Status::kLoaded;
+  std::string name;    // the template's name as the settings give it
+  std::string reason;  // the system's reason when unreadable
+};
+
+/// Chooses the template by the settings file and loads it into set from the
+/// folder that holds that file (see SettingsFolder()). Shows nothing: the
+/// caller tells the user.
+TemplateLoad LoadTemplateSet(TemplateSet& set);

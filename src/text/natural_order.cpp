@@ -129,30 +129,30 @@ int CompareNatural(const std::string& a, const std::string& b) {
   return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
-void SortNatural(std::vector<std::string>& list, int first, int last, bool descending) {
+void SortNatural(NameList& list, size_t first, size_t end, bool descending) {
   NaturalKeyCache cache;
   // About one slot per name up to the most: a short list has few chunks.
-  if (last - first >= 1) {
-    std::size_t names = static_cast<std::size_t>(last - first) + 1;
+  if (end <= list.size() && first < end) {
+    std::size_t names = end - first;
     cache.slots.resize(std::bit_ceil(std::clamp(names, kFewestSlots, kMostSlots)));
   }
-  SortByKeys(list, first, last, descending,
-             [&](int i, std::string& key) { AppendNaturalKey(list[i], cache, key); });
+  SortByKeys(list, first, end, descending,
+             [&](size_t i, std::string& key) { AppendNaturalKey(list[i], cache, key); });
 }
 
-void SortByKeys(std::vector<std::string>& list, int first, int last, bool descending,
-                const std::function<void(int, std::string&)>& makeKey) {
-  if (first < 0 || last >= static_cast<int>(list.size()) || last - first < 1) return;
+void SortByKeys(NameList& list, size_t first, size_t end, bool descending,
+                const std::function<void(size_t, std::string&)>& makeKey) {
+  if (end > list.size() || first >= end || end - first < 2) return;
   // One key per name, packed into blocks that are filled once and never move
   // (as the name order does), then a stable sort of positions by key.
   constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-  std::size_t count = static_cast<std::size_t>(last - first) + 1;
+  std::size_t count = end - first;
   std::deque<std::string> blocks;
   std::vector<std::string_view> keys(count);
   std::string one;
   for (std::size_t i = 0; i < count; ++i) {
     one.clear();
-    makeKey(first + static_cast<int>(i), one);
+    makeKey(first + i, one);
     if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < one.size()) {
       std::size_t guess = std::min(kBlockSize, (count - i) * (one.size() + one.size() / 2 + 8));
       blocks.emplace_back().reserve(std::max(guess, one.size()));

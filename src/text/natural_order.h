@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/names.h"
+
 /// A name is read as chunks: runs of decimal digits (ASCII 0-9 and the
 /// full-width U+FF10..U+FF19, of equal value, mixed freely) and runs of
 /// anything else. Chunks compare in turn: two numbers by value, then the one
@@ -37,13 +39,14 @@ void AppendNaturalKey(std::string_view name, NaturalKeyCache& cache, std::string
 /// -1, 0 or 1 as a sorts before, with or after b in natural order.
 int CompareNatural(const std::string& a, const std::string& b);
 
-/// Sorts entries first..last of list in natural order (descending: the other
-/// way round), stably; out-of-range bounds or fewer than two entries leave
-/// the list as it is.
-void SortNatural(std::vector<std::string>& list, int first, int last, bool descending = false);
+/// Sorts the entries first..end-1 of list in natural order (descending: the
+/// other way round), stably; nothing when the range does not lie within the
+/// list.
+void SortNatural(NameList& list, size_t first, size_t end, bool descending = false);
 
-/// Sorts entries first..last of list stably by keys compared as bytes, the
-/// largest first when descending; equal keys keep their order either way.
-/// makeKey(i, key) appends the key of list[i] to key, once per entry.
-void SortByKeys(std::vector<std::string>& list, int first, int last, bool descending,
-                const std::function<void(int, std::string&)>& makeKey);
+/// Sorts the entries first..end-1 of list stably by keys compared as bytes,
+/// the largest first when descending; equal keys keep their order either way.
+/// makeKey(i, key) appends the key of list[i] to key, once per entry. Nothing
+/// when the range does not lie within the list.
+void SortByKeys(NameList& list, size_t first, size_t end, bool descending,
+                const std::function<void(size_t, std::string&)>& makeKey);

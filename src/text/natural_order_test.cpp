@@ -68,7 +68,7 @@ void CheckTable() {
     std::vector<std::string> list = {"zz"};
     list.insert(list.end(), row.names.rbegin(), row.names.rend());
     list.push_back("00");
-    SortNatural(list, 1, static_cast<int>(row.names.size()));
+    SortNatural(list, 1, 1 + row.names.size());
     std::vector<std::string> expected = {"zz"};
     if (row.equal) {
       expected.insert(expected.end(), row.names.rbegin(), row.names.rend());
@@ -79,7 +79,7 @@ void CheckTable() {
     EXPECT_EQ(list, expected);
     // Descending: the row backwards; equal names still keep their order.
     std::vector<std::string> down = row.names;
-    SortNatural(down, 0, static_cast<int>(down.size()) - 1, true);
+    SortNatural(down, 0, down.size(), true);
     EXPECT_EQ(down, row.equal ? row.names
                               : std::vector<std::string>(row.names.rbegin(), row.names.rend()));
   }
@@ -121,11 +121,11 @@ TEST(NaturalOrder, EmptyAndOutOfRange) {
   EXPECT_EQ(CompareNatural("", ""), 0);
   EXPECT_EQ(CompareNatural("", "0"), -1);
   std::vector<std::string> list = {"b", "a"};
-  SortNatural(list, 0, 2);
-  SortNatural(list, -1, 1);
+  SortNatural(list, 0, 3);
   SortNatural(list, 1, 0);
+  SortNatural(list, 1, 1);
   EXPECT_EQ(list, (std::vector<std::string>{"b", "a"}));
-  SortNatural(list, 0, 1);
+  SortNatural(list, 0, 2);
   EXPECT_EQ(list, (std::vector<std::string>{"a", "b"}));
 }
 

@@ -31,6 +31,7 @@ else()
 endif()
 
 add_library(pagrimo_test_support STATIC
+  tests/support/pictures.cpp
   tests/support/test_support.cpp
   ${CMAKE_SOURCE_DIR}/${PAGRIMO_RUN_SOURCE})
 target_include_directories(pagrimo_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)

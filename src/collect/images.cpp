@@ -1,5 +1,7 @@
 #include "collect/images.h"
 
+#include "collect/taken_order.h"
+
 namespace {
 
 bool EndsWith(const std::string& text, const char* suffix, size_t length) {
@@ -12,20 +14,29 @@ bool EndsWith(const std::string& text, const char* suffix, size_t length) {
   return true;
 }
 
+// Sorts a folder's own images, path ending in the separator, by order.
+void SortImages(const std::string& path, ImageList& images, SortOrder order) {
+  if (order.key == SortKey::kTaken) {
+    SortByTaken(path, images, 0, images.size(), order.descending);
+  } else {
+    SortNamesBy(images, 0, images.size(), order);
+  }
+}
+
 // Appends the images of path (which ends in the separator) to list, each name
 // behind prefix.
 void CollectInto(const std::string& path, const std::string& prefix, ImageList& list, bool recurse,
-                 Ancestors& ancestors) {
+                 SortOrder order, Ancestors& ancestors) {
   // One enumeration gives both the subfolders and the own images; the own
   // images wait, already sorted, until the subfolders' entries are in.
   NameList subfolders;
   ImageList own;
-  ScanFolder(path, recurse ? &subfolders : nullptr, &own);
+  ScanFolder(path, recurse ? &subfolders : nullptr, &own, order);
   for (const std::string& name : subfolders) {
     std::string subfolder = path + name;
     if (!Enter(ancestors, subfolder, LinkRule::kEnterOnce)) continue;
     CollectInto(WithTrailingSeparator(subfolder), prefix + WithTrailingSeparator(name), list, true,
-                ancestors);
+                order, ancestors);
     Leave(ancestors);
   }
   for (const std::string& name : own) list.push_back(prefix + name);
@@ -57,7 +68,8 @@ bool IsImageName(const std::string& name) {
          EndsWith(name, ".png", 4) || EndsWith(name, ".bmp", 4);
 }
 
-void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images) {
+void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images,
+                SortOrder order) {
   if (subfolders) subfolders->clear();
   if (images) images->clear();
   ForEachEntry(folder, subfolders != nullptr, [&](platform::DirEntry& entry) {
@@ -68,14 +80,14 @@ void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* imag
     }
     return true;
   });
-  if (subfolders) SortNames(*subfolders);
-  if (images) SortNames(*images);
+  if (subfolders) SortNamesBy(*subfolders, 0, subfolders->size(), order);
+  if (images) SortImages(WithTrailingSeparator(folder), *images, order);
 }
 
-void CollectImages(const std::string& folder, ImageList& list, bool recurse) {
+void CollectImages(const std::string& folder, ImageList& list, bool recurse, SortOrder order) {
   list.clear();
   Ancestors ancestors = StartingAncestors(folder);
-  CollectInto(WithTrailingSeparator(folder), "", list, recurse, ancestors);
+  CollectInto(WithTrailingSeparator(folder), "", list, recurse, order, ancestors);
 }
 
 bool HasAnyImage(const std::string& folder, bool recurse, LinkRule links) {

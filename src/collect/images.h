@@ -18,13 +18,16 @@ bool IsImageName(const std::string& name);
 /// folder's own images sorted by name. A folder that is its own ancestor on
 /// the current path (a link cycle) is not entered again, nor is a folder deeper
 /// than kMaxFolderDepth; a folder is entered through links once only.
-void CollectImages(const std::string& folder, ImageList& list, bool recurse);
+/// order, the sort setting, replaces the name order where it is given:
+/// SortNamesBy for subfolders, and SortByTaken for pictures by date.
+void CollectImages(const std::string& folder, ImageList& list, bool recurse, SortOrder order = {});
 
 /// Lists, in one enumeration of folder, its subfolders (links to folders
 /// included; hidden ones, "." and ".." never) and its own images (as
-/// CollectImages does without recursion), both sorted. Either list may be
-/// left unchanged by passing nullptr.
-void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images);
+/// CollectImages does without recursion), both sorted (by order, as
+/// CollectImages sorts). Either list may be left unchanged by passing nullptr.
+void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images,
+                SortOrder order = {});
 
 /// True when CollectImages would find at least one image; stops at the first.
 /// With LinkRule::kNever, links to folders are not entered, as listing mode 2

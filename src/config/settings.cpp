@@ -17,6 +17,11 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   return LookUpSetting(platform::ReadSettingsSection(path, section), key, defaultValue);
 }
 
+std::string ReadSortSetting(const std::string& settingsFolder) {
+  return ReadProfileString("Pagrimo", "sort", "",
+                           WithTrailingSeparator(settingsFolder) + "pagrimo.ini");
+}
+
 std::string ChooseTemplateName(const std::string& settingsFolder) {
   std::string path = WithTrailingSeparator(settingsFolder) + "pagrimo.ini";
   // One read of the section serves all 257 look-ups.

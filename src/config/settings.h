@@ -26,3 +26,7 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 /// held virtual key, the highest code winning. Empty when nothing names a
 /// template.
 std::string ChooseTemplateName(const std::string& settingsFolder);
+
+/// The "sort" value of section "Pagrimo" in settingsFolder's pagrimo.ini;
+/// empty when absent.
+std::string ReadSortSetting(const std::string& settingsFolder);

@@ -95,6 +95,8 @@ TemplateLoad LoadTemplateSet(TemplateSet& set) {
     load.status = TemplateLoad::Status::kUnreadable;
   } else if (!ParseTemplate(text, set)) {
     load.status = TemplateLoad::Status::kMalformed;
+  } else if (!ParseSortOrder(ReadSortSetting(folder), set.sort)) {
+    load.status = TemplateLoad::Status::kBadSort;
   }
   return load;
 }

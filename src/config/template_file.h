@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text/sort_order.h"
 
 /// What a run builds its pages from. Each section ends in CR LF.
 struct TemplateSet {
@@ -17,6 +18,8 @@ struct TemplateSet {
   // Pages are written in the template's encoding: a template that starts with
   // the UTF-8 byte order mark gives UTF-8 pages with the mark.
   platform::TextEncoding encoding = platform::TextEncoding::kSystem;
+  // The order of pictures and subfolders: the sort setting.
+  SortOrder sort;
 };
 
 /// Reads a template's text line by line. Lines end at CR LF, a lone CR or a
@@ -47,7 +50,8 @@ struct TemplateLoad {
     kLoaded,
     kNotFound,    // no plain file matches the name
     kUnreadable,  // the file cannot be read; reason says why
-    kMalformed    // ParseTemplate refused its text
+    kMalformed,   // ParseTemplate refused its text
+    kBadSort      // the settings' sort value is none of the known orders
   };
   Status status = Status::kLoaded;
   std::string name;    // the template's name as the settings give it

@@ -37,7 +37,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   if (set.listingMode == 2) {
     // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
-    ScanFolder(folder, &subfolders, &images);
+    ScanFolder(folder, &subfolders, &images, set.sort);
     for (const std::string& name : subfolders) {
       std::string subfolder = folderPath + name;
       // Pages go into real folders of the tree only: a link may lead out of
@@ -52,7 +52,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
       subpageLinks.push_back(WithTrailingSeparator(name) + subpage);
     }
   }
-  if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1);
+  if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1, set.sort);
   platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
   int fileCount = static_cast<int>(images.size());
   int folderCount = static_cast<int>(subfolderNames.size());

@@ -187,4 +187,18 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
 /// beside the executable's folder (/usr/bin gives /usr/share/pagrimo).
 std::vector<std::string> SettingsFolderCandidates();
 
+/// Reads up to count bytes of a regular file from offset; fewer (none at all
+/// past the end) when the file ends sooner. False, with the system's reason,
+/// when the file cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
+                   std::string& reason);
+
+/// A time (seconds since 1970-01-01 UTC) as local calendar fields, by the
+/// zone's rules for that day: month 1..12, day 1..31, hour 0..23. False when
+/// the time cannot be converted.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+bool ToLocalTime(std::int64_t seconds, LocalTime& local);
+
 }  // namespace platform

@@ -1,6 +1,7 @@
 // The POSIX port, text files. Sections, in order:
 //   1. Reading: ReadWholeFile (regular files only), ReadTextFile (the byte
-//      order mark, see plain_text.h), ReadSettingsSection (ini_lines.h).
+//      order mark, see plain_text.h), ReadSettingsSection (ini_lines.h),
+//      ReadFileBytes (a part of a regular file).
 //   2. Replacing a page: a temporary file beside it, written, flushed when it
 //      replaces a page, renamed over it, the folder flushed after; a page
 //      that already holds the bytes is left alone.
@@ -66,6 +67,41 @@ std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::
   std::string bytes, reason;
   if (!ReadWholeFile(path, bytes, reason)) return {};
   return IniSection(std::move(bytes), section);
+}
+
+bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
+                   std::string& reason) {
+  bytes.clear();
+  if (offset < 0) {
+    reason = SystemReason(EINVAL);
+    return false;
+  }
+  UniqueFd file = OpenPath(path, O_RDONLY | O_NONBLOCK);  // a FIFO must not stop the run
+  if (!file.Valid()) {
+    reason = SystemReason(errno);
+    return false;
+  }
+  struct stat st;
+  if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    reason = "not a regular file";
+    return false;
+  }
+  bytes.resize(count);
+  size_t have = 0;
+  while (have < count) {
+    ssize_t got = pread(file.fd, bytes.data() + have, count - have,
+                        static_cast<off_t>(offset) + static_cast<off_t>(have));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      reason = SystemReason(errno);
+      bytes.clear();
+      return false;
+    }
+    if (got == 0) break;
+    have += static_cast<size_t>(got);
+  }
+  bytes.resize(have);
+  return true;
 }
 
 // 2. Replacing a page ----------------------------------------------------------

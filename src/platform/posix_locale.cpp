@@ -1,7 +1,8 @@
 // The POSIX port, the process and the user's locale. Sections, in order:
 //   1. The process: StartProcess (signals, stack, locale, arguments), its
 //      own folder, its argument text, the folders that may hold its settings.
-//   2. The user's locale: dates, lower case, collation keys.
+//   2. The user's locale: dates (as text and as calendar fields), lower case,
+//      collation keys.
 // The state that StartProcess sets up lives here, as platform.h says.
 #include <langinfo.h>
 #include <sys/resource.h>
@@ -164,6 +165,15 @@ std::string LocalDateTimeText(std::int64_t modified) {
   char buffer[256];
   size_t length = std::strftime(buffer, sizeof buffer, format, &local);
   return std::string(buffer, length);
+}
+
+bool ToLocalTime(std::int64_t seconds, LocalTime& local) {
+  std::time_t t = static_cast<std::time_t>(seconds);
+  struct tm fields {};
+  if (localtime_r(&t, &fields) == nullptr) return false;
+  local = {fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+           fields.tm_hour,        fields.tm_min,     fields.tm_sec > 59 ? 59 : fields.tm_sec};
+  return true;
 }
 
 std::string LowerText(const std::string& text) {

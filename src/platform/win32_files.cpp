@@ -1,7 +1,7 @@
 // The Windows port, text files. Sections, in order:
 //   1. Reading: ReadTextFile (the byte order mark, see plain_text.h, else the
 //      ANSI code page), ReadSettingsSection (GetPrivateProfileSectionW, each
-//      line read by ini_lines.h).
+//      line read by ini_lines.h), ReadFileBytes (a part of a file).
 //   2. Replacing a page: a temporary file with a short name beside it,
 //      written, flushed when it replaces a page, moved over it with write
 //      through; a page that already holds the bytes is left alone.
@@ -92,6 +92,47 @@ std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::
     if (ParseIniEntry(line, key, value)) entries.emplace_back(std::move(key), std::move(value));
   }
   return entries;
+}
+
+bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
+                   std::string& reason) {
+  bytes.clear();
+  if (offset < 0) {
+    reason = SystemReason(ERROR_NEGATIVE_SEEK);
+    return false;
+  }
+  UniqueHandle file(CreateFileW(Long(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
+    reason = SystemReason(GetLastError());
+    return false;
+  }
+  if (GetFileType(file.handle) != FILE_TYPE_DISK) {
+    reason = "not a regular file";
+    return false;
+  }
+  LARGE_INTEGER at;
+  at.QuadPart = offset;
+  if (!SetFilePointerEx(file.handle, at, nullptr, FILE_BEGIN)) {
+    reason = SystemReason(GetLastError());
+    return false;
+  }
+  bytes.resize(count);
+  size_t have = 0;
+  while (have < count) {
+    DWORD chunk = count - have > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count - have);
+    DWORD got = 0;
+    if (!ReadFile(file.handle, bytes.data() + have, chunk, &got, nullptr)) {
+      reason = SystemReason(GetLastError());
+      bytes.clear();
+      return false;
+    }
+    if (got == 0) break;
+    have += got;
+  }
+  bytes.resize(have);
+  return true;
 }
 
 // 2. Replacing a page ------------------------------------------------------------

@@ -4,7 +4,8 @@
 //      written from it, converted as a whole and never scanned, so a
 //      double-byte character whose second byte is 0x5C stays one character.
 //   2. The system's reasons for its error codes.
-//   3. The user's locale: dates, lower case, sort keys.
+//   3. The user's locale: dates (as text and as calendar fields), lower
+//      case, sort keys.
 #include <cstdint>
 #include <string>
 
@@ -104,6 +105,21 @@ std::string LocalDateTimeText(std::int64_t modified) {
     return "";
   }
   return Utf8(std::wstring(date)) + " " + Utf8(std::wstring(time));
+}
+
+bool ToLocalTime(std::int64_t seconds, LocalTime& local) {
+  if (seconds < -kEpochDifference || seconds > INT64_MAX / kTicksPerSecond - kEpochDifference) {
+    return false;
+  }
+  std::int64_t ticks = (seconds + kEpochDifference) * kTicksPerSecond;
+  FILETIME utcFile{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME utc{}, fields{};
+  if (!FileTimeToSystemTime(&utcFile, &utc) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &fields)) {
+    return false;
+  }
+  local = {fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond};
+  return true;
 }
 
 std::string LowerText(const std::string& text) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "text/natural_order.h"
 
 int CompareText(const std::string& a, const std::string& b) {
   int order = platform::CollationKey(a).compare(platform::CollationKey(b));
@@ -43,4 +44,15 @@ void SortNames(NameList& list, size_t first, size_t end) {
   std::vector<std::string> sorted(count);
   for (size_t i = 0; i < count; ++i) sorted[i] = std::move(list[first + order[i]]);
   std::move(sorted.begin(), sorted.end(), list.begin() + first);
+}
+
+void SortNamesBy(NameList& list, size_t first, size_t end, SortOrder order) {
+  if (order.key == SortKey::kNatural) {
+    SortNatural(list, first, end, order.descending);
+  } else if (!order.descending) {
+    SortNames(list, first, end);
+  } else {
+    SortByKeys(list, first, end, true,
+               [&list](size_t i, std::string& key) { key += platform::CollationKey(list[i]); });
+  }
 }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "collect/thumb_index.h"
 #include "page/text_helpers.h"
 #include "platform/platform.h"
 
@@ -125,7 +126,8 @@ void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* imag
   for (bool more = platform::StartEnumeration(scan, pattern, platform::kFolderAttribute, entry);
        more; more = platform::NextEntry(scan, entry)) {
     if (entry.isFolder) {
-      if (subfolders && entry.name != "." && entry.name != "..") {
+      if (subfolders && entry.name != "." && entry.name != ".." &&
+          !IsThumbnailFolderName(entry.name)) {
         subfolders->push_back(std::move(entry.name));
       }
     } else if (images && IsImageName(entry.name)) {

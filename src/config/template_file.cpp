@@ -82,6 +82,13 @@ bool ParseTemplate(const std::string& text, TemplateSet& set) {
          ReadSection(reader, set.fileItemText);
 }
 
+bool ParseThumbSize(const std::string& text, std::int32_t& size) {
+  std::int32_t value = 0;
+  if (!ParseNumber(text, value) || value < kMinThumbSize || value > kMaxThumbSize) return false;
+  size = value;
+  return true;
+}
+
 bool LoadTemplateSet(TemplateSet& set) {
   std::string name = ChooseTemplateName();
   std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + name;
@@ -95,5 +102,8 @@ bool LoadTemplateSet(TemplateSet& set) {
   }
   std::string text, reason;
   if (!platform::ReadTextFile(path, text, set.encoding, reason)) return false;
+  std::string settings = WithTrailingSeparator(platform::ExecutableFolder()) + "pagrimo.ini";
+  std::string size = ReadProfileString("Pagrimo", "thumbsize", "", settings);
+  if (!size.empty() && !ParseThumbSize(size, set.thumbSize)) return false;
   return ParseTemplate(text, set);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "collect/images.h"
+#include "page/picture_steps.h"
 #include "page/text_helpers.h"
 #include "platform/platform.h"
 
@@ -35,7 +36,8 @@ void AppendItem(std::string& list, const std::string& more) {
 }
 
 bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
-                 Ancestors& ancestors, std::string& pageFileName, std::string& failure) {
+                 Ancestors& ancestors, ThumbnailWork* work, std::string& pageFileName,
+                 std::string& failure) {
   pageFileName.clear();
   if (set.listingMode < 0 || set.listingMode > 2) {
     failure = "unknown listing mode " + Number(set.listingMode);
@@ -44,10 +46,13 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
   std::string folderPath = WithTrailingSeparator(folder);
   NameList subfolderNames(1), subpageLinks(1);
   ImageList images;
+  PagePictures pictures;
   if (set.listingMode == 2) {
     // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
     ScanFolder(folder, &subfolders, &images);
+    // This folder's pictures are worked on while the subfolders are built.
+    if (work) PreparePagePictures(*work, folderPath, images, pictures);
     for (int k = 1; k <= EntryCount(subfolders); ++k) {
       const std::string& name = subfolders[k];
       std::string subfolder = folderPath + name;
@@ -61,7 +66,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       }
       ancestors.push_back(id);
       std::string subpage;
-      bool ok = BuildPageAt(set, subfolder, false, ancestors, subpage, failure);
+      bool ok = BuildPageAt(set, subfolder, false, ancestors, work, subpage, failure);
       ancestors.pop_back();
       if (!ok) return false;
       if (subpage.empty()) continue;
@@ -69,11 +74,15 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       subpageLinks.push_back(WithTrailingSeparator(name) + subpage);
     }
   }
-  if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1);
+  if (set.listingMode != 2) {
+    CollectImages(folder, images, set.listingMode == 1);
+    if (work) PreparePagePictures(*work, folderPath, images, pictures);
+  }
   platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
   int fileCount = EntryCount(images);
   int folderCount = EntryCount(subfolderNames);
   if (fileCount == 0 && folderCount == 0) return true;
+  if (work && !FinishPagePictures(*work, pictures)) return false;  // cancelled
 
   std::string name = PageFileNameFor(set, folder, isTop);
   std::string dirList, fileList, item, page;
@@ -90,6 +99,12 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       // report; the page is not touched.
       if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure)) {
         return false;
+      }
+      if (work) {
+        auto [number, k] = pictures.refs[static_cast<size_t>(j)];
+        if (!ExpandPictureItem(item, folderPath, images[j], NotesOf(*work, number, k), failure)) {
+          return false;
+        }
       }
       // Items are alike in size: room for all of them, estimated from the
       // first, spares the list its repeated growing and copying.
@@ -192,8 +207,25 @@ std::string ExpandPage(const std::string& text, const std::string& folderPath,
 
 bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,
                std::string& pageFileName, std::string& failure) {
+  std::vector<std::string> notices;
+  bool cancelled = false;
+  return BuildPage(set, folder, isTop, pageFileName, failure, notices, cancelled);
+}
+
+bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,
+               std::string& pageFileName, std::string& failure, std::vector<std::string>& notices,
+               bool& cancelled) {
   Ancestors ancestors;
   platform::FolderId id;
   if (platform::GetFolderId(folder, id)) ancestors.push_back(id);
-  return BuildPageAt(set, folder, isTop, ancestors, pageFileName, failure);
+  ThumbnailWants wants = WantsOf(set.fileItemText, set.thumbSize);
+  if (!wants.Any()) {
+    return BuildPageAt(set, folder, isTop, ancestors, nullptr, pageFileName, failure);
+  }
+  ThumbnailWork work(wants);
+  bool ok = BuildPageAt(set, folder, isTop, ancestors, &work, pageFileName, failure);
+  notices = EndThumbnailWork(work);
+  cancelled = ThumbnailWorkCancelled(work);
+  if (cancelled) failure.clear();
+  return ok && !cancelled;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "config/template_file.h"
 
@@ -35,3 +36,13 @@ std::string ExpandPage(const std::string& text, const std::string& folderPath,
 /// written before stay, and the failed page's previous content is kept.
 bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,
                std::string& pageFileName, std::string& failure);
+
+/// BuildPage, and when the file item shows thumbnails, picture sizes or dates,
+/// makes and reads them on the way (set.thumbSize the thumbnails' longest
+/// side). notices gets the lines to report of a run that went on (pictures
+/// without a thumbnail, folders where none could be written). When the user
+/// cancels the progress, cancelled is set and false returned, with no failure
+/// text: the thumbnails made so far stay, and no further page is written.
+bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,
+               std::string& pageFileName, std::string& failure, std::vector<std::string>& notices,
+               bool& cancelled);

@@ -141,4 +141,38 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
                      std::string& reason);
 
+/// The file format of a thumbnail: JPEG for opaque pictures, PNG for pictures
+/// with transparency.
+enum class ThumbnailFormat { kJpeg, kPng };
+
+/// What went wrong when a thumbnail could not be made.
+enum class ThumbnailFailure {
+  kNone,
+  kPicture,  // the picture cannot be read or decoded (truncated, not an image, empty)
+  kTarget    // the thumbnail cannot be written (read-only folder, disk full)
+};
+
+/// A thumbnail that was written.
+struct ThumbnailMade {
+  std::int32_t width = 0;  // pixel size of the thumbnail as written
+  std::int32_t height = 0;
+  ThumbnailFormat format = ThumbnailFormat::kJpeg;
+};
+
+/// Decodes the picture (first frame), applies its EXIF orientation, shrinks it
+/// so that its longest side is maxSide pixels (never enlarging; aspect kept),
+/// and writes it atomically (temporary file in the same folder, then rename)
+/// to targetStem + ".jpg" (opaque; quality about 85) or targetStem + ".png"
+/// (transparency kept). JPEGs are decoded at reduced scale. Callable from
+/// several threads at once on different pictures; the engine's per-thread
+/// set-up is its own business. On failure nothing is left behind and failure
+/// says which side failed, with the system's or decoder's reason.
+bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& targetStem,
+                   ThumbnailMade& made, ThumbnailFailure& failure, std::string& reason);
+
+/// Creates the folder that holds thumbnails (hidden on Windows: the hidden
+/// attribute; on POSIX its name starts with a dot). True when it exists
+/// afterwards.
+bool MakeThumbnailFolder(const std::string& path, std::string& reason);
+
 }  // namespace platform

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix_files.h"
 
 namespace platform {
 namespace {
@@ -679,5 +680,11 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
   close(dir);
   return ok;
 }
+
+int OpenAnyPath(const std::string& path, int flags, mode_t mode) {
+  return OpenPath(path, flags, mode);
+}
+
+bool WriteWhole(int fd, const char* data, std::size_t size) { return WriteAll(fd, data, size); }
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-// Stand-in for the thumbnail engine until it is merged.
+// Stand-in for the Windows thumbnail engine until WIC lands.
 #include <filesystem>
 #include <system_error>
 

@@ -201,4 +201,10 @@ bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& t
 /// afterwards.
 bool MakeThumbnailFolder(const std::string& path, std::string& reason);
 
+/// Reads up to count bytes of a regular file from offset; fewer (none at all
+/// past the end) when the file ends sooner. False, with the system's reason,
+/// when the file cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
+                   std::string& reason);
+
 }  // namespace platform

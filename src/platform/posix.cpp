@@ -687,4 +687,42 @@ int OpenAnyPath(const std::string& path, int flags, mode_t mode) {
 
 bool WriteWhole(int fd, const char* data, std::size_t size) { return WriteAll(fd, data, size); }
 
+bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
+                   std::string& reason) {
+  bytes.clear();
+  if (offset < 0) {
+    reason = SystemReason(EINVAL);
+    return false;
+  }
+  int fd = OpenPath(path, O_RDONLY | O_NONBLOCK);  // a FIFO must not stop the run
+  if (fd < 0) {
+    reason = SystemReason(errno);
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    reason = "not a regular file";
+    close(fd);
+    return false;
+  }
+  bytes.resize(count);
+  size_t have = 0;
+  while (have < count) {
+    ssize_t got = pread(fd, bytes.data() + have, count - have,
+                        static_cast<off_t>(offset) + static_cast<off_t>(have));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      reason = SystemReason(errno);
+      close(fd);
+      bytes.clear();
+      return false;
+    }
+    if (got == 0) break;
+    have += static_cast<size_t>(got);
+  }
+  close(fd);
+  bytes.resize(have);
+  return true;
+}
+
 }  // namespace platform

@@ -459,4 +459,44 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
   return ok;
 }
 
+bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
+                   std::string& reason) {
+  bytes.clear();
+  if (offset < 0) {
+    reason = SystemReason(ERROR_NEGATIVE_SEEK);
+    return false;
+  }
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    reason = SystemReason(GetLastError());
+    return false;
+  }
+  LARGE_INTEGER at;
+  at.QuadPart = offset;
+  if (GetFileType(file) != FILE_TYPE_DISK || !SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) {
+    reason =
+        GetFileType(file) != FILE_TYPE_DISK ? "not a regular file" : SystemReason(GetLastError());
+    CloseHandle(file);
+    return false;
+  }
+  bytes.resize(count);
+  size_t have = 0;
+  while (have < count) {
+    DWORD chunk = count - have > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count - have);
+    DWORD got = 0;
+    if (!ReadFile(file, bytes.data() + have, chunk, &got, nullptr)) {
+      reason = SystemReason(GetLastError());
+      CloseHandle(file);
+      bytes.clear();
+      return false;
+    }
+    if (got == 0) break;
+    have += got;
+  }
+  CloseHandle(file);
+  bytes.resize(have);
+  return true;
+}
+
 }  // namespace platform

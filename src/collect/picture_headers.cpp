@@ -1,8 +1,8 @@
 // The bridge from the picture header reader to the thumbnail work.
+#include <cstdint>
+
 #include "collect/picture_facts.h"
 #include "collect/thumbnails.h"
-
-#include <cstdint>
 
 bool ReadPictureHeaders(const std::string& path, std::int32_t& width, std::int32_t& height,
                         std::string& taken, std::string& reason) {

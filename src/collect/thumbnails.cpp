@@ -308,6 +308,9 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
   if (wants.thumbnails && !f.old.empty()) present = PresentThumbnails(f.thumbs);
 
   bool anyThumbnail = false;
+  // The pictures of one folder are looked up by name alone. No other batch
+  // exists here: the page generator starts its own only after this.
+  platform::FileStampBatch batch;
   for (size_t k = 0; k < count; ++k) {
     PictureNotes& n = f.notes[k];
     platform::FileStamp stamp;

@@ -5,9 +5,11 @@
 //   2. BMP reader: vips has no BMP loader of its own, so BMPs (1, 4, 8, 16,
 //      24 and 32 bits per pixel, uncompressed or bit fields) are decoded here
 //      into memory and handed to vips as plain pixels.
-//   3. Decoding: the picture is opened here (paths of any length) and read
-//      by vips_thumbnail through the descriptor: shrink-on-load for JPEGs, EXIF
-//      orientation applied, first frame only, colour made sRGB 8-bit.
+//   3. Decoding: the picture is opened here (paths of any length). JPEGs are
+//      decoded at reduced scale by libjpeg-turbo (posix_jpeg.cpp) and BMPs
+//      here, both then shrunk by vips from memory; PNGs and GIFs are read by
+//      vips_thumbnail through the descriptor (first frame only). EXIF
+//      orientation applied; colour made sRGB 8-bit.
 //   4. Writing: JPEG (quality 85) or, when the picture has transparency,
 //      PNG, without metadata, into a temporary file beside the target that is
 //      renamed over it only when complete.
@@ -26,6 +28,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix_files.h"
+#include "platform/posix_jpeg.h"
 
 namespace platform {
 namespace {
@@ -191,6 +194,8 @@ bool DecodeBmp(const std::string& bytes, std::vector<unsigned char>& pixels, int
 }
 
 bool ReadAll(int fd, std::string& bytes) {
+  struct stat st;
+  if (fstat(fd, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size) + 1);
   char buffer[65536];
   for (;;) {
     ssize_t got = read(fd, buffer, sizeof buffer);
@@ -214,6 +219,31 @@ Kind Sniff(const unsigned char* head, size_t size) {
   return Kind::kUnknown;
 }
 
+// Shrinks decoded pixels (kept alive by the caller) to the thumbnail, turned
+// upright by their orientation and with their colour profile, if any.
+bool ShrinkPixels(const JpegPixels& pixels, VipsInterpretation space, int maxSide,
+                  ImageRef& thumb) {
+  ImageRef raw;
+  raw.image = vips_image_new_from_memory(pixels.samples.data(), pixels.samples.size(), pixels.width,
+                                         pixels.height, pixels.bands, VIPS_FORMAT_UCHAR);
+  ImageRef tagged;
+  if (!raw.image || vips_copy(raw.image, &tagged.image, "interpretation", space, nullptr) != 0)
+    return false;
+  vips_image_set_int(tagged.image, VIPS_META_ORIENTATION, pixels.orientation);
+  if (!pixels.icc.empty()) {
+    vips_image_set_blob_copy(tagged.image, VIPS_META_ICC_NAME, pixels.icc.data(),
+                             pixels.icc.size());
+  }
+  if (vips_thumbnail_image(tagged.image, &thumb.image, maxSide, "height", maxSide, "size",
+                           VIPS_SIZE_DOWN, nullptr) != 0) {
+    thumb.Reset(nullptr);
+    return false;
+  }
+  // The pixels belong to the caller: compute the thumbnail now.
+  thumb.Reset(vips_image_copy_memory(thumb.image));
+  return thumb.image != nullptr;
+}
+
 // The shrunken, upright picture in sRGB 8-bit (with alpha only when some
 // pixel is not fully opaque), or false with the reason.
 bool Decode(const std::string& picture, int maxSide, ImageRef& result, std::string& reason) {
@@ -230,32 +260,22 @@ bool Decode(const std::string& picture, int maxSide, ImageRef& result, std::stri
   ImageRef thumb;
   if (kind == Kind::kUnknown) {
     reason = got == 0 ? "the file is empty" : "the file is not a GIF, JPEG, PNG or BMP picture";
-  } else if (kind == Kind::kBmp) {
+  } else if (kind == Kind::kBmp || kind == Kind::kJpeg) {
+    // Decoded here, then shrunk by vips from memory.
     std::string bytes;
-    std::vector<unsigned char> pixels;
-    int width = 0, height = 0, bands = 0;
+    JpegPixels pixels;
+    VipsInterpretation space = VIPS_INTERPRETATION_sRGB;
+    bool decoded = false;
     if (!ReadAll(fd, bytes)) {
       reason = std::strerror(errno);
-    } else if (DecodeBmp(bytes, pixels, width, height, bands, reason)) {
-      ImageRef raw;
-      raw.image = vips_image_new_from_memory(pixels.data(), pixels.size(), width, height, bands,
-                                             VIPS_FORMAT_UCHAR);
-      VipsImage* tagged = nullptr;
-      if (raw.image &&
-          vips_copy(raw.image, &tagged, "interpretation", VIPS_INTERPRETATION_sRGB, nullptr) == 0) {
-        ImageRef keep;
-        keep.image = tagged;
-        if (vips_thumbnail_image(tagged, &thumb.image, maxSide, "height", maxSide, "size",
-                                 VIPS_SIZE_DOWN, nullptr) != 0)
-          thumb.Reset(nullptr);
-        // The pixels live in this scope: compute the thumbnail now.
-        if (thumb.image) {
-          VipsImage* copy = vips_image_copy_memory(thumb.image);
-          thumb.Reset(copy);
-        }
-      }
-      if (!thumb.image) reason = VipsReason();
+    } else if (kind == Kind::kBmp) {
+      decoded = DecodeBmp(bytes, pixels.samples, pixels.width, pixels.height, pixels.bands, reason);
+    } else if ((decoded = DecodeJpegScaled(bytes, maxSide, pixels, reason))) {
+      space = pixels.bands == 1   ? VIPS_INTERPRETATION_B_W
+              : pixels.bands == 4 ? VIPS_INTERPRETATION_CMYK
+                                  : VIPS_INTERPRETATION_sRGB;
     }
+    if (decoded && !ShrinkPixels(pixels, space, maxSide, thumb)) reason = VipsReason();
   } else {
     // vips reads the file already open here through its /proc name, so a path
     // of any length works and the file sniffed is the file decoded.

@@ -38,6 +38,7 @@ struct ProgressState {
   int pipe = -1;  // zenity's standard input
   pid_t pid = -1;
   int lastPercent = -1;
+  std::string lastLine;  // the terminal line shown last
   bool cancelled = false;
 };
 ProgressState g_progress;
@@ -136,7 +137,8 @@ void UpdateProgress(std::int64_t done, std::int64_t total) {
   if (g_progress.kind == ProgressKind::kTerminal) {
     std::string line = "\r" + g_progress.title + " " + std::to_string(done) + "/" +
                        std::to_string(total) + " (" + std::to_string(percent) + "%)\033[K";
-    WriteText(STDERR_FILENO, line);
+    if (line != g_progress.lastLine) WriteText(STDERR_FILENO, line);
+    g_progress.lastLine = std::move(line);
   } else if (g_progress.kind == ProgressKind::kDialog) {
     PollDialog();
     // Below 100 while running: zenity closes itself at 100.

@@ -65,13 +65,27 @@ std::map<std::string, std::string> FileDates(Gallery& g) {
   return g.Items();
 }
 
-// A date as shown: exact in the C locale, by its digits elsewhere.
+// The numbers in a text, in order.
+std::vector<int> Numbers(const std::string& text) {
+  std::vector<int> numbers;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] < '0' || text[i] > '9') {
+      ++i;
+      continue;
+    }
+    int value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+      value = value * 10 + text[i] - '0';
+    numbers.push_back(value);
+  }
+  return numbers;
+}
+
+// A date as shown: exact in the C locale; elsewhere (the Japanese locale of
+// the Windows tests) its numbers in the same order.
 void ExpectDate(const std::string& shown, const std::string& iso) {
 #ifdef _WIN32
-  for (const std::string& part : {iso.substr(0, 4), iso.substr(5, 2), iso.substr(8, 2)}) {
-    EXPECT_NE(shown.find(part), std::string::npos) << shown << " lacks " << part;
-  }
-  EXPECT_NE(shown.find(iso.substr(11)), std::string::npos) << shown;
+  EXPECT_EQ(Numbers(shown), Numbers(iso)) << shown;
 #else
   EXPECT_EQ(shown, iso);
 #endif

@@ -59,6 +59,17 @@ struct ProgressState {
 };
 ProgressState g_progress;
 
+// Whether windows can appear at all: without a desktop (a service, or wine
+// without a display) the dialog's thread would wait for a window that never
+// comes, so no dialog is started there.
+bool WindowsCanAppear() {
+  HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  if (probe == nullptr) return false;
+  DestroyWindow(probe);
+  return true;
+}
+
 }  // namespace
 
 void StartProgress(const std::string& title) {
@@ -66,6 +77,7 @@ void StartProgress(const std::string& title) {
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   g_progress.comStarted = SUCCEEDED(com);
   g_progress.title = Wide(title);
+  if (!WindowsCanAppear()) return;
   IProgressDialog* dialog = nullptr;
   if (FAILED(CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IProgressDialog, reinterpret_cast<void**>(&dialog))) ||

@@ -50,7 +50,9 @@ int Run() {
     platform::ShowMessage(kNotAFolder + folder, 48, kErrorCaption);
     return kExitMessage;
   }
-  if (!HasAnyImage(folder, set.listingMode != 0)) {
+  // The check follows the pages' rule: listing mode 2 gives a linked folder
+  // no page, so pictures found only through links leave nothing to write.
+  if (!HasAnyImage(folder, set.listingMode != 0, set.listingMode != 2)) {
     platform::ShowMessage(kNothingToList, 48, kErrorCaption);
     return kExitMessage;
   }

@@ -1,6 +1,7 @@
 #include "config/template_file.h"
 
 #include "config/settings.h"
+#include "config/settings_folder.h"
 #include "page/text_helpers.h"
 
 namespace {
@@ -90,8 +91,9 @@ bool ParseThumbSize(const std::string& text, std::int32_t& size) {
 }
 
 bool LoadTemplateSet(TemplateSet& set) {
-  std::string name = ChooseTemplateName();
-  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + name;
+  std::string folder = SettingsFolder();
+  std::string name = ChooseTemplateName(folder);
+  std::string path = WithTrailingSeparator(folder) + name;
   {
     platform::Enumeration found;
     platform::DirEntry entry;
@@ -102,7 +104,7 @@ bool LoadTemplateSet(TemplateSet& set) {
   }
   std::string text, reason;
   if (!platform::ReadTextFile(path, text, set.encoding, reason)) return false;
-  std::string settings = WithTrailingSeparator(platform::ExecutableFolder()) + "pagrimo.ini";
+  std::string settings = WithTrailingSeparator(folder) + "pagrimo.ini";
   std::string size = ReadProfileString("Pagrimo", "thumbsize", "", settings);
   if (!size.empty() && !ParseThumbSize(size, set.thumbSize)) return false;
   return ParseTemplate(text, set);

@@ -52,8 +52,8 @@ bool ParseTemplate(const std::string& text, TemplateSet& set);
 /// kMaxThumbSize, blanks around it allowed; false for anything else.
 bool ParseThumbSize(const std::string& text, std::int32_t& size);
 
-/// Chooses the template by the settings file and loads it from the
-/// executable's folder, with the thumbnail size of the settings file. Shows
-/// "<name>が見つかりません" when no plain file matches the name; false on any failure, a bad
-/// thumbnail size included.
+/// Chooses the template by the settings file and loads it from the folder
+/// that holds that file (see SettingsFolder()), with the thumbnail size of the
+/// settings file. Shows "<name>が見つかりません" when no plain file matches the
+/// name; false on any failure, a bad thumbnail size included.
 bool LoadTemplateSet(TemplateSet& set);

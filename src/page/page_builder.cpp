@@ -1,6 +1,7 @@
 #include "page/page_builder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -15,24 +16,61 @@ using Ancestors = std::vector<platform::FolderId>;
 
 std::string Number(std::int64_t value) { return std::to_string(value); }
 
+// Values are searched again by later steps, so placeholders inside folder
+// and file names can multiply a page. What the template's own placeholders
+// bring is the page's real content and has no limit; what placeholders that
+// arrived inside values add is taken from the page's growth budget, and a page
+// that would overdraw it fails instead of exhausting memory.
+struct Expansion {
+  const std::string& section;  // the text as the template holds it
+  std::string text;            // the text being expanded
+  size_t& growthLeft;
+  // Set once a value with "[" was inserted. Until then every placeholder
+  // found needs one of the section's own "[", each used up when replaced, so
+  // the section's size bounds what the steps insert.
+  bool mayGrow = false;
+};
+
+size_t Occurrences(const std::string& text, const char* placeholder, size_t from, size_t length) {
+  size_t count = 0;
+  for (size_t at = text.find(placeholder, from, length); at != std::string::npos;
+       at = text.find(placeholder, at + length, length)) {
+    ++count;
+  }
+  return count;
+}
+
+// Replaces every occurrence of placeholder, the first of which is at `at`.
+// searchedAgain is false for the last step of a table, whose value no later
+// step looks into.
+void Replace(Expansion& e, const char* placeholder, size_t at, const std::string& value,
+             bool searchedAgain = true) {
+  if (e.mayGrow) {
+    size_t length = std::strlen(placeholder);
+    size_t found = Occurrences(e.text, placeholder, at, length);
+    size_t own = Occurrences(e.section, placeholder, 0, length);
+    if (found > own && !value.empty()) {
+      if (found - own > e.growthLeft / value.size()) throw std::length_error("page too large");
+      e.growthLeft -= (found - own) * value.size();
+    }
+  }
+  e.text = ReplaceText(e.text, placeholder, value);
+  if (searchedAgain && !e.mayGrow) e.mayGrow = value.find('[') != std::string::npos;
+}
+
 // One expansion step: every occurrence of placeholder is replaced by the value
 // that make() gives, which is computed only when the text holds it. A value
 // that already exists is passed by reference, so a long list is not copied.
 template <typename Make>
-void Step(std::string& text, const char* placeholder, Make make) {
-  if (text.find(placeholder) == std::string::npos) return;
-  text = ReplaceText(text, placeholder, make());
+void Step(Expansion& e, const char* placeholder, Make make, bool searchedAgain = true) {
+  size_t at = e.text.find(placeholder);
+  if (at == std::string::npos) return;
+  Replace(e, placeholder, at, make(), searchedAgain);
 }
 
 std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, bool isTop) {
   if (set.pageNaming == 0 || (set.pageNaming != 1 && isTop)) return "index.html";
   return FolderDisplayName(folder) + ".html";
-}
-
-// Appends more to a list of expanded items, within the limit of a page.
-void AppendItem(std::string& list, const std::string& more) {
-  if (more.size() > kMaxTextBytes - list.size()) throw std::length_error("page too large");
-  list += more;
 }
 
 bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
@@ -86,18 +124,20 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
 
   std::string name = PageFileNameFor(set, folder, isTop);
   std::string dirList, fileList, item, page;
-  // Values are expanded again by later steps, so placeholders in folder and
-  // file names can multiply a page; past kMaxTextBytes the run ends instead of
+  // Placeholders in folder and file names may add kMaxGrowthBytes to the
+  // page, all its items together; past that the run ends instead of
   // exhausting memory, and the previous page stays.
+  size_t growthLeft = kMaxGrowthBytes;
   try {
     for (int k = 1; k <= folderCount; ++k) {
-      AppendItem(dirList, ExpandFolderItem(set.folderItemText, folderPath, subfolderNames[k],
-                                           subpageLinks[k]));
+      dirList += ExpandFolderItem(set.folderItemText, folderPath, subfolderNames[k],
+                                  subpageLinks[k], &growthLeft);
     }
     for (int j = 1; j <= fileCount; ++j) {
       // An image that vanished since it was listed ends the run with the
       // report; the page is not touched.
-      if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure)) {
+      if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure,
+                          &growthLeft)) {
         return false;
       }
       if (work) {
@@ -108,15 +148,22 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       }
       // Items are alike in size: room for all of them, estimated from the
       // first, spares the list its repeated growing and copying.
-      if (j == 1) fileList.reserve(std::min(kMaxTextBytes, item.size() * 9 / 8 * fileCount));
-      AppendItem(fileList, item);
+      // Not when names have drawn on the budget: their growth is no measure.
+      if (j == 1 && growthLeft == kMaxGrowthBytes && item.size() < (size_t{1} << 32)) {
+        fileList.reserve(item.size() * 9 / 8 * fileCount);
+      }
+      fileList += item;
     }
-    page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
+    page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList,
+                      &growthLeft);
   } catch (const std::length_error&) {
-    failure = "cannot build the page " + folderPath + name + ": it would be larger than " +
-              Number(kMaxTextBytes >> 20) + " MiB";
+    failure = "cannot build the page " + folderPath + name +
+              ": placeholders in folder or file names would make it more than " +
+              Number(kMaxGrowthBytes >> 20) + " MiB larger";
     return false;
   }
+  // The lists are in the page now; the page is the only large text left.
+  std::string().swap(fileList);
   std::string reason;
   if (!platform::ReplaceTextFile(folderPath + name, page, set.encoding, reason)) {
     failure = "cannot write the page " + folderPath + name + ": " + reason;
@@ -129,8 +176,9 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
 }  // namespace
 
 std::string ExpandFolderItem(const std::string& text, const std::string& folderPath,
-                             const std::string& name, const std::string& link) {
-  std::string r = text;
+                             const std::string& name, const std::string& link, size_t* growthLeft) {
+  size_t budget = kMaxGrowthBytes;
+  Expansion r{text, text, growthLeft ? *growthLeft : budget};
   Step(r, "[reldir]", [&]() -> const std::string& { return name; });
   Step(r, "[relfile]", [&]() -> const std::string& { return link; });
   Step(r, "[dir]", [&] { return folderPath + name; });
@@ -147,13 +195,14 @@ std::string ExpandFolderItem(const std::string& text, const std::string& folderP
   Step(r, "[relfile&]", [&] { return HtmlForm(link); });
   Step(r, "[dir&]", [&] { return HtmlForm(folderPath + name); });
   Step(r, "[file&]", [&] { return HtmlForm(folderPath + link); });
-  return r;
+  return std::move(r.text);
 }
 
 bool ExpandFileItem(const std::string& text, const std::string& folderPath,
                     const std::string& fileName, std::int32_t fileId, std::int32_t fileCount,
-                    std::string& result, std::string& failure) {
-  std::string r = text;
+                    std::string& result, std::string& failure, size_t* growthLeft) {
+  size_t budget = kMaxGrowthBytes;
+  Expansion r{text, text, growthLeft ? *growthLeft : budget};
   Step(r, "[path]", [&]() -> const std::string& { return folderPath; });
   Step(r, "[numfile]", [&] { return Number(fileCount); });
   Step(r, "[fileid]", [&] { return Number(fileId); });
@@ -170,28 +219,30 @@ bool ExpandFileItem(const std::string& text, const std::string& folderPath,
     if (!haveStamp) failure = "cannot read the size and time of " + path + ": " + reason;
     return haveStamp;
   };
-  if (r.find("[filesize]") != std::string::npos) {
+  if (size_t at = r.text.find("[filesize]"); at != std::string::npos) {
     if (!readStamp()) return false;
-    r = ReplaceText(r, "[filesize]", Number(stamp.size));
+    Replace(r, "[filesize]", at, Number(stamp.size));
   }
-  if (r.find("[filedate]") != std::string::npos) {
+  if (size_t at = r.text.find("[filedate]"); at != std::string::npos) {
     if (!readStamp()) return false;
-    r = ReplaceText(r, "[filedate]", platform::LocalDateTimeText(stamp.modified));
+    Replace(r, "[filedate]", at, platform::LocalDateTimeText(stamp.modified));
   }
   Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
   Step(r, "[filename\\]", [&] { return DoubleBackslashes(fileName); });
   Step(r, "[path%]", [&] { return UrlForm(folderPath); });
   Step(r, "[filename%]", [&] { return UrlForm(fileName); });
   Step(r, "[path&]", [&] { return HtmlForm(folderPath); });
-  Step(r, "[filename&]", [&] { return HtmlForm(fileName); });
-  result = std::move(r);
+  Step(
+      r, "[filename&]", [&] { return HtmlForm(fileName); }, false);
+  result = std::move(r.text);
   return true;
 }
 
 std::string ExpandPage(const std::string& text, const std::string& folderPath,
                        std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
-                       const std::string& fileList) {
-  std::string r = text;
+                       const std::string& fileList, size_t* growthLeft) {
+  size_t budget = kMaxGrowthBytes;
+  Expansion r{text, text, growthLeft ? *growthLeft : budget};
   Step(r, "[path]", [&]() -> const std::string& { return folderPath; });
   Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
   Step(r, "[path%]", [&] { return UrlForm(folderPath); });
@@ -201,8 +252,9 @@ std::string ExpandPage(const std::string& text, const std::string& folderPath,
   Step(r, "[numfile-]", [&] { return Number(std::int64_t{fileCount} - 1); });
   Step(r, "[numdir-]", [&] { return Number(std::int64_t{folderCount} - 1); });
   Step(r, "[dirlist]", [&]() -> const std::string& { return dirList; });
-  Step(r, "[filelist]", [&]() -> const std::string& { return fileList; });
-  return r;
+  Step(
+      r, "[filelist]", [&]() -> const std::string& { return fileList; }, false);
+  return std::move(r.text);
 }
 
 bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,

@@ -163,7 +163,11 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 /// Replaces the file at path with text, written in the given encoding. The text
 /// goes to a temporary file in the same folder that is renamed over the target
 /// only when complete, so a failure leaves the old file untouched and no
-/// temporary file behind. An existing read-only target is never replaced.
+/// temporary file behind. An existing read-only target is never replaced. A
+/// target that already holds exactly these bytes is not written at all; one
+/// that is replaced gets the new bytes flushed to disk before the rename (and
+/// on POSIX the folder after it), so a power loss leaves the old file or the
+/// new one, whole.
 bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
                      std::string& reason);
 
@@ -206,5 +210,13 @@ bool MakeThumbnailFolder(const std::string& path, std::string& reason);
 /// when the file cannot be opened or read.
 bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
                    std::string& reason);
+
+/// The folders that may hold pagrimo.ini and the templates, in the order they
+/// are tried, without trailing separators. The first is always the executable's
+/// folder, and on Windows the only one. On POSIX it is followed by the user's
+/// $XDG_CONFIG_HOME/pagrimo (when that variable is an absolute path, else
+/// $HOME/.config/pagrimo) and by the installation's share/pagrimo, found
+/// beside the executable's folder (/usr/bin gives /usr/share/pagrimo).
+std::vector<std::string> SettingsFolderCandidates();
 
 }  // namespace platform

@@ -28,6 +28,10 @@ TEMPLATE_TAGS = {"html", "head", "meta", "title", "style", "body", "header", "h1
 THUMBNAIL_TEMPLATES = {"template.dat", "tree.dat"}
 THUMBNAIL_SHARE = 0.2
 AWKWARD = ["a b", "#1", "%41", "&amp", "q?", "it's", "<b>bold", "写真", "x\"y"]
+# Folder names that look like placeholders: shown as they are, they must never
+# pull a list, a count or a path into the page.
+PLACEHOLDER_FOLDERS = ["[filelist]", "[numfile]", "[dirlist]", "[path]", "[filename]",
+                       "[numfile] [filelist]"]
 CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update",
                   "--disable-sync", "--hide-scrollbars", "--remote-debugging-pipe"]
@@ -74,10 +78,18 @@ def make_tree(root, samples):
     put(os.path.join(root, "fold #1 & <b>'x'?"), 0, "inner %41")
     put(os.path.join(root, "fold #1 & <b>'x'?", "ソ 表"), 1, "深い 写真")
     put(os.path.join(root, "%41 folder"), 2, "p&q")
+    for i, name in enumerate(PLACEHOLDER_FOLDERS):
+        put(os.path.join(root, name), i, "[filelist] " + str(i))
     os.makedirs(os.path.join(root, "empty"))
-    for folder in (root, os.path.join(root, "fold #1 & <b>'x'?"),
-                   os.path.join(root, "fold #1 & <b>'x'?", "ソ 表"), os.path.join(root, "%41 folder")):
-        write_photo(os.path.join(folder, "large photo.bmp"))
+    large = None
+    for folder, _, _ in os.walk(root):
+        if not own_images(folder):
+            continue
+        if large is None:
+            large = os.path.join(folder, "large photo.bmp")
+            write_photo(large)
+        else:
+            shutil.copyfile(large, os.path.join(folder, "large photo.bmp"))
 
 
 def own_images(folder):
@@ -184,6 +196,9 @@ INSPECT = """(async () => {
     tags: [...new Set([...document.querySelectorAll('*')].map(e => e.localName))],
     figures: document.querySelectorAll('figure').length,
     text: document.body.innerText,
+    title: document.title,
+    heading: document.querySelector('h1') ? document.querySelector('h1').innerText : null,
+    folders: [...document.querySelectorAll('.folders a')].map(a => a.innerText),
   });
 })()"""
 
@@ -237,6 +252,18 @@ def check_page(browser, page, root, mode, shot, thumbnails):
     want = expected_count(page, root, mode)
     if data["figures"] != want or len(data["images"]) != want:
         failures.append(f"{page}: {data['figures']} pictures shown, {want} expected")
+    # The folder's path, and in listing mode 2 the names of the subfolders
+    # with a page, each exactly once: nothing that a name looks like.
+    path = " ".join((os.path.dirname(page) + "/").split())
+    for what in ("title", "heading"):
+        if " ".join(data[what].split()) != path:
+            failures.append(f"{page}: the {what} is not the folder's path: {data[what][:200]!r}")
+    if mode == 2:
+        folder = os.path.dirname(page)
+        linked = sorted(n for n in os.listdir(folder)
+                        if os.path.isfile(os.path.join(folder, n, "index.html")))
+        if sorted(data["folders"]) != linked:
+            failures.append(f"{page}: folder links {data['folders']!r}, expected {linked!r}")
     for stem in ("<b>bold", "it's", "写真"):
         if os.path.dirname(page) == root and stem not in data["text"]:
             failures.append(f"{page}: the name {stem!r} is not shown as text")
@@ -275,16 +302,22 @@ def main():
                     f.write(f"[Pagrimo]\ndefault={template}\n")
                 root = os.path.join(work, "tree-" + template)
                 make_tree(root, args.samples)
-                run = subprocess.run([os.path.join(app, os.path.basename(args.program)), root],
-                                     capture_output=True, timeout=60)
-                if run.returncode != 0:
-                    failures.append(f"{template}: exit {run.returncode}: {run.stderr!r}")
-                    continue
+                # The whole tree, and in the other modes each folder named like a
+                # placeholder on its own, whose name is then in the page's path.
+                starts = [root] + ([] if mode == 2 else
+                                   [os.path.join(root, n) for n in PLACEHOLDER_FOLDERS])
+                program = os.path.join(app, os.path.basename(args.program))
+                for start in starts:
+                    run = subprocess.run([program, start], capture_output=True, timeout=60)
+                    if run.returncode != 0:
+                        failures.append(f"{template} on {start}: exit {run.returncode}: "
+                                        f"{run.stderr!r}")
                 pages = sorted(os.path.join(d, n) for d, _, names in os.walk(root)
                                for n in names if n.endswith(".html"))
+                wanted = len(starts) if mode != 2 else 4 + len(PLACEHOLDER_FOLDERS)
+                # ("empty" gets no page in mode 2)
                 if any(os.sep + ".thumbs" + os.sep in page for page in pages):
                     failures.append(f"{template}: a page was written into a thumbnail folder")
-                wanted = 4 if mode == 2 else 1  # "empty" gets no page in mode 2
                 if len(pages) != wanted:
                     failures.append(f"{template}: {len(pages)} pages written, {wanted} expected")
                 for page in pages:

@@ -65,6 +65,7 @@ std::map<std::string, std::string> FileDates(Gallery& g) {
   return g.Items();
 }
 
+#ifdef _WIN32
 // The numbers in a text, in order.
 std::vector<int> Numbers(const std::string& text) {
   std::vector<int> numbers;
@@ -80,6 +81,7 @@ std::vector<int> Numbers(const std::string& text) {
   }
   return numbers;
 }
+#endif
 
 // A date as shown: exact in the C locale; elsewhere (the Japanese locale of
 // the Windows tests) its numbers in the same order.

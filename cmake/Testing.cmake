@@ -17,10 +17,10 @@ if(WIN32)
   list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/posix[^/]*_test\\.cpp$")
   file(GLOB PAGRIMO_WINDOWS_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/*_test.cpp)
   list(APPEND PAGRIMO_E2E_TESTS ${PAGRIMO_WINDOWS_E2E_TESTS})
-  set(PAGRIMO_RUN_SOURCE src/platform/run_program_win32.cpp tests/support/pixels_win32.cpp)
+  set(PAGRIMO_RUN_SOURCE tests/support/run_program_win32.cpp tests/support/pixels_win32.cpp)
 else()
   list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/win32[^/]*_test\\.cpp$")
-  set(PAGRIMO_RUN_SOURCE src/platform/run_program_posix.cpp tests/support/pixels_posix.cpp)
+  set(PAGRIMO_RUN_SOURCE tests/support/run_program_posix.cpp tests/support/pixels_posix.cpp)
 endif()
 
 # Under wine the tests see the build tree through drive Z:.
@@ -32,7 +32,7 @@ endif()
 
 add_library(pagrimo_test_support STATIC
   tests/support/test_support.cpp
-  ${PAGRIMO_RUN_SOURCE})
+  ${CMAKE_SOURCE_DIR}/${PAGRIMO_RUN_SOURCE})
 target_include_directories(pagrimo_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(pagrimo_test_support PUBLIC pagrimo_core GTest::gtest)
 if(NOT WIN32)

@@ -1,16 +1,13 @@
-// Feeds arbitrary bytes to the settings-file reader through an in-memory file,
-// and checks what it promises: keys and values hold no line ends and no blanks
+// Feeds arbitrary bytes to the settings-file parser, and checks what it
+// promises: keys and values hold no line ends and no blanks
 // at either end, and a looked-up value is never longer than the limit.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "config/settings.h"
-#include "platform/platform.h"
+#include "platform/ini_lines.h"
 
 namespace {
 
@@ -24,24 +21,12 @@ bool Clean(const std::string& text) {
   return text.front() != ' ' && text.front() != '\t' && text.back() != ' ' && text.back() != '\t';
 }
 
-void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t put = write(fd, data, size);
-    if (put <= 0) std::abort();
-    data += put;
-    size -= static_cast<std::size_t>(put);
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  int fd = memfd_create("pagrimo.ini", MFD_CLOEXEC);
-  if (fd < 0) std::abort();
-  WriteAll(fd, data, size);
-  std::string path = "/proc/self/fd/" + std::to_string(fd);
+  std::string text(reinterpret_cast<const char*>(data), size);
   for (const char* section : {"Pagrimo", ""}) {
-    SettingsEntries entries = platform::ReadSettingsSection(path, section);
+    SettingsEntries entries = platform::IniSection(text, section);
     for (const auto& [key, value] : entries) {
       Require(Clean(key));
       Require(value.find_first_of("\r\n") == std::string::npos);
@@ -50,6 +35,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Require(LookUpSetting(entries, key, "").size() <= kMaxSettingBytes);
     }
   }
-  close(fd);
   return 0;
 }

@@ -10,7 +10,7 @@ using namespace testing_support;
 namespace {
 
 // Paths written with "/", in the platform's form.
-std::string L(std::string text) {
+std::string NativePath(std::string text) {
   for (char& c : text) {
     if (c == '/') c = platform::kSeparator;
   }
@@ -83,8 +83,9 @@ TEST(PageGenerationTest, ListingMode1) {
                         t.root.Text());
   ASSERT_EQ(r.status, 0) << r.err;
   // The folder named [filename] has its name expanded by the later step.
-  std::vector<std::string> images{L("[filename]/x.gif"), L("sub one/deeper/w.png"),
-                                  L("sub one/z.jpg"), L("x.jpg/inner.gif")};
+  std::vector<std::string> images{NativePath("[filename]/x.gif"),
+                                  NativePath("sub one/deeper/w.png"), NativePath("sub one/z.jpg"),
+                                  NativePath("x.jpg/inner.gif")};
   for (const auto& name : TopImages("back\\slash.jpg")) images.push_back(name);
   std::vector<std::string> lines{std::to_string(images.size())};
   for (size_t i = 0; i < images.size(); ++i) lines.push_back(std::to_string(i) + " " + images[i]);
@@ -144,26 +145,28 @@ TEST(PageGenerationTest, ListingMode2AndNamingRules) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(t.root.path / "sub one" / "deeper" / c.deepPage),
               Page({"0 1", "--", "w.png", "*"}));
-    EXPECT_EQ(ReadFile(t.root.path / "sub one" / c.subPage),
-              Page({"1 1",
-                    L("deeper|deeper/" + c.deepPage + "|") + p + L("sub one/deeper|") + p +
-                        L("sub one/deeper/" + c.deepPage + "|z.jpg"),
-                    "", "--", "z.jpg", "*"}));
+    EXPECT_EQ(
+        ReadFile(t.root.path / "sub one" / c.subPage),
+        Page({"1 1",
+              NativePath("deeper|deeper/" + c.deepPage + "|") + p + NativePath("sub one/deeper|") +
+                  p + NativePath("sub one/deeper/" + c.deepPage + "|z.jpg"),
+              "", "--", "z.jpg", "*"}));
     // "[filelist]" inside a folder item is replaced by the page's file list;
     // the empty folder gets no page and no entry.
     std::vector<std::string> images = TopImages("back\\slash.jpg");
     std::string files = Page(images);
-    std::string item1 = "[filename]|" + L("[filename]/index.html|") + p + "[filename]|" + p +
-                        L("[filename]/index.html|");
+    std::string item1 = "[filename]|" + NativePath("[filename]/index.html|") + p + "[filename]|" +
+                        p + NativePath("[filename]/index.html|");
     if (c.naming != 0) {
-      item1 = "[filename]|" + L("[filename]/[filename].html|") + p + "[filename]|" + p +
-              L("[filename]/[filename].html|");
+      item1 = "[filename]|" + NativePath("[filename]/[filename].html|") + p + "[filename]|" + p +
+              NativePath("[filename]/[filename].html|");
     }
-    std::string item2 = "sub one|" + L("sub one/") + c.subPage + "|" + p + "sub one|" + p +
-                        L("sub one/") + c.subPage + "|";
-    std::string item3 =
-        c.naming == 0 ? L("x.jpg|x.jpg/index.html|") + p + "x.jpg|" + p + L("x.jpg/index.html|")
-                      : L("x.jpg|x.jpg/x.jpg.html|") + p + "x.jpg|" + p + L("x.jpg/x.jpg.html|");
+    std::string item2 = "sub one|" + NativePath("sub one/") + c.subPage + "|" + p + "sub one|" + p +
+                        NativePath("sub one/") + c.subPage + "|";
+    std::string item3 = c.naming == 0 ? NativePath("x.jpg|x.jpg/index.html|") + p + "x.jpg|" + p +
+                                            NativePath("x.jpg/index.html|")
+                                      : NativePath("x.jpg|x.jpg/x.jpg.html|") + p + "x.jpg|" + p +
+                                            NativePath("x.jpg/x.jpg.html|");
     EXPECT_EQ(
         ReadFile(t.root.path / topPage),
         InSystemCodePage("3 " + std::to_string(images.size()) + "\r\n" + item1 + files + "\r\n" +

@@ -39,7 +39,7 @@ TEST_F(RunFlowTest, FolderTextRules) {
   // Two dots: only the last goes, and M2 shows the folder text with the other.
   RunResult twoDots = Run({photos.Text() + kSep + "nowhere.."});
   EXPECT_EQ(twoDots.status, 1);
-  EXPECT_EQ(twoDots.err, M2(photos.Text() + kSep + "nowhere."));
+  EXPECT_EQ(twoDots.err, NotAFolderMessage(photos.Text() + kSep + "nowhere."));
   // Arguments are joined with single blanks.
   fs::create_directory(photos.path / "a b");
   WriteFile(photos.path / "a b" / "x.bmp", "x");
@@ -50,11 +50,11 @@ TEST_F(RunFlowTest, FolderTextRules) {
 TEST_F(RunFlowTest, MessagesAndStatuses) {
   RunResult missing = Run({photos.Text() + kSep + "nowhere"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, M2(photos.Text() + kSep + "nowhere"));
+  EXPECT_EQ(missing.err, NotAFolderMessage(photos.Text() + kSep + "nowhere"));
 
   RunResult empty = Run({photos.Text()});
   EXPECT_EQ(empty.status, 1);
-  EXPECT_EQ(empty.err, kM3);
+  EXPECT_EQ(empty.err, kNothingToListMessage);
   EXPECT_EQ(ListFolder(photos.path), std::vector<std::string>{});
 
   // No folder at all: the chooser yields nothing here, a silent end.
@@ -66,7 +66,7 @@ TEST_F(RunFlowTest, MessagesAndStatuses) {
 
 TEST_F(RunFlowTest, ImagesOnlyInSubfoldersCountOnlyWhenTheTreeIsListed) {
   WriteFile(photos.path / "sub" / "a.jpg", "a");
-  EXPECT_EQ(Run({photos.Text()}).err, kM3);
+  EXPECT_EQ(Run({photos.Text()}).err, kNothingToListMessage);
   Installation tree;
   Install(tree, kSettings, {{"t.dat", SimpleTemplate(1)}});
   RunResult r = RunProgram(tree.program, {photos.Text()});
@@ -88,9 +88,9 @@ TEST_F(RunFlowTest, PicturesOnlyBehindALinkCountInTheModesThatFollowIt) {
     std::string err;
     std::vector<std::string> top;
   } cases[] = {
-      {0, 1, kM3, {"real"}},
+      {0, 1, kNothingToListMessage, {"real"}},
       {1, 0, "", {"index.html", "real"}},
-      {2, 1, kM3, {"real"}},
+      {2, 1, kNothingToListMessage, {"real"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
@@ -109,7 +109,7 @@ TEST_F(RunFlowTest, AnOrdinaryFilePassesValidationButHasNothingToList) {
   WriteFile(photos.path / "a.jpg", "a");
   RunResult r = Run({Utf8Path(photos.path / "a.jpg")});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, kM3);
+  EXPECT_EQ(r.err, kNothingToListMessage);
 }
 
 TEST(RunFlowLoadTest, BadSettingsOrTemplatesGiveTheLoadMessages) {
@@ -122,39 +122,45 @@ TEST(RunFlowLoadTest, BadSettingsOrTemplatesGiveTheLoadMessages) {
     std::vector<std::pair<std::string, std::string>> templates;
     std::string err;
   } cases[] = {
-      {"no settings file", "", {}, kM1},
-      {"missing template", kSettings, {}, "pagrimo: t.datが見つかりません\n" + kM1},
+      {"no settings file", "", {}, kLoadFailedMessage},
+      {"missing template", kSettings, {}, "pagrimo: t.datが見つかりません\n" + kLoadFailedMessage},
       {"hidden template",
        "[Pagrimo]\ndefault=.t.dat\n",
        {{".t.dat", SimpleTemplate(0)}},
-       "pagrimo: .t.datが見つかりません\n" + kM1},
-      {"empty template", kSettings, {{"t.dat", ""}}, kM1},
-      {"binary garbage", kSettings, {{"t.dat", std::string("\0\xff\x01\x80\r\x1a", 6)}}, kM1},
+       "pagrimo: .t.datが見つかりません\n" + kLoadFailedMessage},
+      {"empty template", kSettings, {{"t.dat", ""}}, kLoadFailedMessage},
+      {"binary garbage",
+       kSettings,
+       {{"t.dat", std::string("\0\xff\x01\x80\r\x1a", 6)}},
+       kLoadFailedMessage},
       {"first record not a number",
        kSettings,
        {{"t.dat", TemplateText({"x,0", "*", "*", "*"})}},
-       kM1},
+       kLoadFailedMessage},
       {"number out of range",
        kSettings,
        {{"t.dat", TemplateText({"2147483648,0", "*", "*", "*"})}},
-       kM1},
+       kLoadFailedMessage},
       {"page section ended by the end of the file",
        kSettings,
        {{"t.dat", TemplateText({"0,0", "page"})}},
-       kM1},
+       kLoadFailedMessage},
       {"folder section ended by the end of the file",
        kSettings,
        {{"t.dat", TemplateText({"0,0", "page", "*", "folder"})}},
-       kM1},
-      {"wildcard template name", "[Pagrimo]\ndefault=*.dat\n", {{"t.dat", SimpleTemplate(0)}}, kM1},
+       kLoadFailedMessage},
+      {"wildcard template name",
+       "[Pagrimo]\ndefault=*.dat\n",
+       {{"t.dat", SimpleTemplate(0)}},
+       kLoadFailedMessage},
       {"template name that is a folder",
        "[Pagrimo]\ndefault=sub\n",
        {{"sub/x", "x"}},
-       "pagrimo: subが見つかりません\n" + kM1},
+       "pagrimo: subが見つかりません\n" + kLoadFailedMessage},
       {"value over 1023 bytes",
        "[Pagrimo]\ndefault=" + longName + "\n",
        {},
-       "pagrimo: " + longName.substr(0, 1023) + "が見つかりません\n" + kM1},
+       "pagrimo: " + longName.substr(0, 1023) + "が見つかりません\n" + kLoadFailedMessage},
   };
   for (const auto& c : cases) {
     Installation app;

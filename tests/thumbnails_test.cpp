@@ -321,7 +321,7 @@ TEST(ThumbnailsTest, AThumbnailSizeThatIsNoNumberStopsTheRun) {
     Gallery g(Item(kFields), std::string("thumbsize=") + value + "\r\n");
     RunResult run = g.Run();
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, kM1);
+    EXPECT_EQ(run.err, kLoadFailedMessage);
     EXPECT_FALSE(fs::exists(g.photos.path / "index.html"));
   }
 }

@@ -17,6 +17,8 @@ const char kLoadFailed[] = "template.datが正しく読みこめません";
 const char kNotAFolder[] = "正しいディレクトリ名では有りません。\r\n";
 const char kNothingToList[] = "対象となるファイルがありません";
 const char kChooserTitle[] = "対象フォルダの選択";
+const char kNotFoundCaption[] = "pagrimo";
+const char kNotFound[] = "が見つかりません";  // after the template's name
 
 // The folder text as the command line gives it: one pair of enclosing
 // quotes removed (a quoted path can never name a folder), then one trailing dot.
@@ -32,13 +34,18 @@ std::string FolderFromCommandLine() {
 bool FolderExists(const std::string& folder) {
   platform::Enumeration probe;
   platform::DirEntry entry;
-  return platform::StartEnumeration(probe, folder, platform::kFolderAttribute, entry);
+  return platform::StartEnumeration(probe, folder, platform::Listing::kFilesAndFolders, entry);
 }
 
 int Run() {
   TemplateSet set;
-  if (!LoadTemplateSet(set)) {
-    platform::ShowMessage(kLoadFailed, 0, kErrorCaption);
+  TemplateLoad load = LoadTemplateSet(set);
+  if (load.status != TemplateLoad::Status::kLoaded) {
+    if (load.status == TemplateLoad::Status::kNotFound) {
+      platform::ShowMessage(load.name + kNotFound, platform::MessageKind::kInformation,
+                            kNotFoundCaption);
+    }
+    platform::ShowMessage(kLoadFailed, platform::MessageKind::kInformation, kErrorCaption);
     return kExitMessage;
   }
   std::string folder = FolderFromCommandLine();
@@ -47,19 +54,20 @@ int Run() {
     if (folder.empty()) return kExitDone;
   }
   if (!FolderExists(folder)) {
-    platform::ShowMessage(kNotAFolder + folder, 48, kErrorCaption);
+    platform::ShowMessage(kNotAFolder + folder, platform::MessageKind::kWarning, kErrorCaption);
     return kExitMessage;
   }
   // The check follows the pages' rule: listing mode 2 gives a linked folder
   // no page, so pictures found only through links leave nothing to write.
-  if (!HasAnyImage(folder, set.listingMode != 0, set.listingMode != 2)) {
-    platform::ShowMessage(kNothingToList, 48, kErrorCaption);
+  LinkRule links = set.listingMode == 2 ? LinkRule::kNever : LinkRule::kEnterOnce;
+  if (!HasAnyImage(folder, set.listingMode != 0, links)) {
+    platform::ShowMessage(kNothingToList, platform::MessageKind::kWarning, kErrorCaption);
     return kExitMessage;
   }
   std::string pageFileName, failure;
   std::vector<std::string> notices;
   bool cancelled = false;
-  bool built = BuildPage(set, folder, true, pageFileName, failure, notices, cancelled);
+  bool built = BuildPage(set, folder, PagePlace::kTop, pageFileName, failure, notices, cancelled);
   if (cancelled) return kExitDone;  // the user stopped the thumbnails: quietly
   if (!notices.empty()) platform::ReportNotices(notices);
   if (!built) {

@@ -3,18 +3,12 @@
 
 #include <string>
 
-#include "collect/subfolders.h"
+#include "collect/walk.h"
+#include "text/names.h"
 
-/// Image names relative to the collected folder, in the shape of NameList:
-/// slot 0 empty, entries 1..n. Names below subfolders carry their path, each
-/// subfolder name followed by the separator.
+/// Image names relative to the collected folder. Names below subfolders
+/// carry their path, each subfolder name followed by the separator.
 using ImageList = NameList;
-
-/// Folders nested deeper than this below the starting folder are not entered,
-/// so the recursion's stack and the paths it builds stay bounded. It is twice
-/// the depth of the deepest path that fits in Linux's PATH_MAX (2,048 one-byte
-/// names); deeper paths than PATH_MAX work, up to this depth.
-inline constexpr size_t kMaxFolderDepth = 4096;
 
 /// True when the name ends in .gif, .jpg, .jpeg, .png or .bmp in any case.
 bool IsImageName(const std::string& name);
@@ -26,12 +20,13 @@ bool IsImageName(const std::string& name);
 /// than kMaxFolderDepth; a folder is entered through links once only.
 void CollectImages(const std::string& folder, ImageList& list, bool recurse);
 
-/// Lists, in one enumeration of folder, its subfolders (as ListSubfolders does)
-/// and its own images (as CollectImages does without recursion), both sorted.
-/// Either list may be left unchanged by passing nullptr.
+/// Lists, in one enumeration of folder, its subfolders (links to folders
+/// included; hidden ones, "." and ".." never) and its own images (as
+/// CollectImages does without recursion), both sorted. Either list may be
+/// left unchanged by passing nullptr.
 void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images);
 
 /// True when CollectImages would find at least one image; stops at the first.
-/// Without followLinks, links to folders are not entered, as listing mode 2
+/// With LinkRule::kNever, links to folders are not entered, as listing mode 2
 /// writes no page for them.
-bool HasAnyImage(const std::string& folder, bool recurse, bool followLinks = true);
+bool HasAnyImage(const std::string& folder, bool recurse, LinkRule links = LinkRule::kEnterOnce);

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "collect/thumb_index.h"
-#include "page/text_helpers.h"
 #include "platform/platform.h"
+#include "text/paths.h"
 
 // Sections: the wants of a template; the folders and their jobs; the workers;
 // waiting, progress and the index; the end of the work.
@@ -192,8 +192,8 @@ std::set<std::string> PresentThumbnails(const std::string& thumbs) {
   std::set<std::string> names;
   platform::Enumeration scan;
   platform::DirEntry entry;
-  for (bool more = platform::StartEnumeration(scan, thumbs + "*", 0, entry); more;
-       more = platform::NextEntry(scan, entry)) {
+  for (bool more = platform::StartEnumeration(scan, thumbs + "*", platform::Listing::kFiles, entry);
+       more; more = platform::NextEntry(scan, entry)) {
     names.insert(std::move(entry.name));
   }
   return names;

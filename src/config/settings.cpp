@@ -1,29 +1,13 @@
 #include "config/settings.h"
 
-#include <cctype>
-
-#include "page/text_helpers.h"
+#include "platform/plain_text.h"
 #include "platform/platform.h"
-
-namespace {
-
-bool SameKey(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
+#include "text/paths.h"
 
 std::string LookUpSetting(const SettingsEntries& entries, const std::string& key,
                           const std::string& defaultValue) {
   for (const auto& [name, value] : entries) {
-    if (SameKey(name, key)) return value.substr(0, kMaxSettingBytes);
+    if (platform::EqualIgnoringAsciiCase(name, key)) return value.substr(0, kMaxSettingBytes);
   }
   return defaultValue.substr(0, kMaxSettingBytes);
 }
@@ -40,7 +24,7 @@ std::string ChooseTemplateName(const std::string& settingsFolder) {
   std::string name = LookUpSetting(entries, "default", "");
   for (int code = 0; code <= 255; ++code) {
     std::string value = LookUpSetting(entries, std::to_string(code), "");
-    if (!value.empty() && (platform::KeyState(code) & 0x8000) != 0) name = value;
+    if (!value.empty() && platform::IsKeyHeld(code)) name = value;
   }
   return name;
 }

@@ -14,7 +14,8 @@ bool HoldsSettingsFile(const std::string& folder) {
   // The same test as for a template: a plain file matches the name exactly.
   platform::Enumeration found;
   platform::DirEntry entry;
-  return platform::StartEnumeration(found, folder + platform::kSeparator + "pagrimo.ini", 0, entry);
+  return platform::StartEnumeration(found, folder + platform::kSeparator + "pagrimo.ini",
+                                    platform::Listing::kFiles, entry);
 }
 
 std::string SettingsFolder() {

@@ -2,21 +2,15 @@
 
 #include "config/settings.h"
 #include "config/settings_folder.h"
-#include "page/text_helpers.h"
+#include "platform/plain_text.h"
+#include "text/paths.h"
 
 namespace {
-
-std::string TrimBlanks(const std::string& text) {
-  size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return "";
-  size_t end = text.find_last_not_of(" \t");
-  return text.substr(begin, end - begin + 1);
-}
 
 // An optionally signed decimal integer with blanks around it, within the
 // 32-bit signed range; nothing else.
 bool ParseNumber(const std::string& field, std::int32_t& value) {
-  std::string text = TrimBlanks(field);
+  std::string_view text = platform::TrimBlanks(field);
   size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
@@ -90,22 +84,27 @@ bool ParseThumbSize(const std::string& text, std::int32_t& size) {
   return true;
 }
 
-bool LoadTemplateSet(TemplateSet& set) {
+TemplateLoad LoadTemplateSet(TemplateSet& set) {
+  TemplateLoad load;
   std::string folder = SettingsFolder();
-  std::string name = ChooseTemplateName(folder);
-  std::string path = WithTrailingSeparator(folder) + name;
+  load.name = ChooseTemplateName(folder);
+  std::string path = WithTrailingSeparator(folder) + load.name;
   {
     platform::Enumeration found;
     platform::DirEntry entry;
-    if (!platform::StartEnumeration(found, path, 0, entry)) {
-      platform::ShowMessage(name + "が見つかりません", 0, "pagrimo");
-      return false;
+    if (!platform::StartEnumeration(found, path, platform::Listing::kFiles, entry)) {
+      load.status = TemplateLoad::Status::kNotFound;
+      return load;
     }
   }
-  std::string text, reason;
-  if (!platform::ReadTextFile(path, text, set.encoding, reason)) return false;
+  std::string text;
   std::string settings = WithTrailingSeparator(folder) + "pagrimo.ini";
   std::string size = ReadProfileString("Pagrimo", "thumbsize", "", settings);
-  if (!size.empty() && !ParseThumbSize(size, set.thumbSize)) return false;
-  return ParseTemplate(text, set);
+  if (!platform::ReadTextFile(path, text, set.encoding, load.reason)) {
+    load.status = TemplateLoad::Status::kUnreadable;
+  } else if (!ParseTemplate(text, set) || (!size.empty() && !ParseThumbSize(size, set.thumbSize))) {
+    // A thumbnail size that is no number counts like a template that is none.
+    load.status = TemplateLoad::Status::kMalformed;
+  }
+  return load;
 }

@@ -52,8 +52,20 @@ bool ParseTemplate(const std::string& text, TemplateSet& set);
 /// kMaxThumbSize, blanks around it allowed; false for anything else.
 bool ParseThumbSize(const std::string& text, std::int32_t& size);
 
-/// Chooses the template by the settings file and loads it from the folder
-/// that holds that file (see SettingsFolder()), with the thumbnail size of the
-/// settings file. Shows "<name>が見つかりません" when no plain file matches the
-/// name; false on any failure, a bad thumbnail size included.
-bool LoadTemplateSet(TemplateSet& set);
+/// How loading the template ended.
+struct TemplateLoad {
+  enum class Status {
+    kLoaded,
+    kNotFound,    // no plain file matches the name
+    kUnreadable,  // the file cannot be read; reason says why
+    kMalformed    // ParseTemplate refused its text, or "thumbsize" is no size
+  };
+  Status status = Status::kLoaded;
+  std::string name;    // the template's name as the settings give it
+  std::string reason;  // the system's reason when unreadable
+};
+
+/// Chooses the template by the settings file and loads it into set from the
+/// folder that holds that file (see SettingsFolder()). Shows nothing: the
+/// caller tells the user.
+TemplateLoad LoadTemplateSet(TemplateSet& set);

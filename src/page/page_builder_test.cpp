@@ -2,18 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include "page/text_helpers.h"
+#include "page/expansion.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
+#include "text/forms.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
 
 namespace {
 
-const std::string S(1, platform::kSeparator);
 // The separator as the "\\" placeholders show it: doubled only when it is a backslash.
-const std::string DS = platform::kSeparator == '\\' ? "\\\\" : "/";
+const std::string kDoubledSep = DoubleBackslashes(kSep);
 
 TemplateSet Set(int mode, int naming, std::string page, std::string folder, std::string file) {
   TemplateSet set;
@@ -25,78 +25,86 @@ TemplateSet Set(int mode, int naming, std::string page, std::string folder, std:
   return set;
 }
 
-std::string Build(const TemplateSet& set, const std::string& folder, bool isTop = true) {
+std::string Build(const TemplateSet& set, const std::string& folder,
+                  PagePlace place = PagePlace::kTop) {
   std::string name, failure;
-  EXPECT_TRUE(BuildPage(set, folder, isTop, name, failure)) << failure;
+  EXPECT_TRUE(BuildPage(set, folder, place, name, failure)) << failure;
   return name;
 }
 
 TEST(ExpansionTest, FileItemStepsRunInOrder) {
   std::string r, failure;
-  ASSERT_TRUE(
-      ExpandFileItem("[path]|[numfile]|[fileid]|[numfile-]|[fileid-]|[filename]|[path\\]|"
-                     "[filename\\]|[numdir]|[reldir]|[unknown]",
-                     "C:" + S + "p" + S, "a" + S + "b.jpg", 1, 1, r, failure));
-  std::string d = DS;
-  EXPECT_EQ(r, "C:" + S + "p" + S + "|1|1|0|0|a" + S + "b.jpg|C:" + d + "p" + d + "|a" + d +
-                   "b.jpg|[numdir]|[reldir]|[unknown]");
+  ASSERT_EQ(ExpandFileItem("[path]|[numfile]|[fileid]|[numfile-]|[fileid-]|[filename]|[path\\]|"
+                           "[filename\\]|[numdir]|[reldir]|[unknown]",
+                           "C:" + kSep + "p" + kSep, "a" + kSep + "b.jpg", 1, 1, r, failure),
+            ItemResult::kDone);
+  std::string d = kDoubledSep;
+  EXPECT_EQ(r, "C:" + kSep + "p" + kSep + "|1|1|0|0|a" + kSep + "b.jpg|C:" + d + "p" + d + "|a" +
+                   d + "b.jpg|[numdir]|[reldir]|[unknown]");
   // A value inserted early is expanded by later steps; a placeholder that only
   // appears after its own step stays literal.
-  ASSERT_TRUE(ExpandFileItem("[path]", S + "[filename]" + S, "x.gif", 3, 9, r, failure));
-  EXPECT_EQ(r, S + "x.gif" + S);
-  ASSERT_TRUE(ExpandFileItem("[filename]", S, "[fileid].gif", 3, 9, r, failure));
+  ASSERT_EQ(ExpandFileItem("[path]", kSep + "[filename]" + kSep, "x.gif", 3, 9, r, failure),
+            ItemResult::kDone);
+  EXPECT_EQ(r, kSep + "x.gif" + kSep);
+  ASSERT_EQ(ExpandFileItem("[filename]", kSep, "[fileid].gif", 3, 9, r, failure),
+            ItemResult::kDone);
   EXPECT_EQ(r, "[fileid].gif");
-  ASSERT_TRUE(ExpandFileItem("[fileid-]", S, "a.gif", 1, 1, r, failure));
+  ASSERT_EQ(ExpandFileItem("[fileid-]", kSep, "a.gif", 1, 1, r, failure), ItemResult::kDone);
   EXPECT_EQ(r, "0");
 }
 
 TEST(ExpansionTest, SizeAndDateAreReadOnlyWhenAsked) {
   TempFolder f;
   WriteFile(f.path / "a.jpg", "12345");
-  std::string p = f.Text() + S, r, failure;
-  ASSERT_TRUE(ExpandFileItem("[filesize]", p, "a.jpg", 1, 1, r, failure)) << failure;
+  std::string p = f.Text() + kSep, r, failure;
+  ASSERT_EQ(ExpandFileItem("[filesize]", p, "a.jpg", 1, 1, r, failure), ItemResult::kDone)
+      << failure;
   EXPECT_EQ(r, "5");
-  ASSERT_TRUE(ExpandFileItem("[filedate]", p, "a.jpg", 1, 1, r, failure)) << failure;
+  ASSERT_EQ(ExpandFileItem("[filedate]", p, "a.jpg", 1, 1, r, failure), ItemResult::kDone)
+      << failure;
   EXPECT_NE(r.find(':'), std::string::npos) << r;
   EXPECT_NE(r.find(' '), std::string::npos) << r;
   // A vanished file is a failure only when its size or date is shown.
-  ASSERT_TRUE(ExpandFileItem("[filename]", p, "gone.jpg", 1, 1, r, failure));
-  EXPECT_FALSE(ExpandFileItem("[filesize]", p, "gone.jpg", 1, 1, r, failure));
+  ASSERT_EQ(ExpandFileItem("[filename]", p, "gone.jpg", 1, 1, r, failure), ItemResult::kDone);
+  EXPECT_EQ(ExpandFileItem("[filesize]", p, "gone.jpg", 1, 1, r, failure), ItemResult::kUnreadable);
   EXPECT_NE(failure.find("gone.jpg"), std::string::npos) << failure;
 }
 
 TEST(ExpansionTest, FolderItemAndPage) {
-  std::string p = S + "ph" + S;
+  std::string p = kSep + "ph" + kSep;
   EXPECT_EQ(ExpandFolderItem("[reldir] [relfile] [dir] [file] [reldir\\] [relfile\\] [dir\\] "
                              "[file\\] [path] [filelist]",
-                             p, "s", "s" + S + "index.html"),
-            "s s" + S + "index.html " + p + "s " + p + "s" + S + "index.html s s" + DS +
-                "index.html " + DS + "ph" + DS + "s " + DS + "ph" + DS + "s" + DS +
+                             p, "s", "s" + kSep + "index.html"),
+            "s s" + kSep + "index.html " + p + "s " + p + "s" + kSep + "index.html s s" +
+                kDoubledSep + "index.html " + kDoubledSep + "ph" + kDoubledSep + "s " +
+                kDoubledSep + "ph" + kDoubledSep + "s" + kDoubledSep +
                 "index.html [path] [filelist]");
   EXPECT_EQ(ExpandPage("[path]|[path\\]|[numfile]|[numdir]|[numfile-]|[numdir-]|[dirlist]|"
                        "[filelist]|[fileid]",
                        p, 2, 0, "D[filelist][numfile]", "F[dirlist][path]"),
-            p + "|" + DS + "ph" + DS +
+            p + "|" + kDoubledSep + "ph" + kDoubledSep +
                 "|2|0|1|-1|DF[dirlist][path][numfile]|F[dirlist][path]|"
                 "[fileid]");
 }
 
 TEST(ExpansionTest, UrlAndHtmlFormsComeAfterTheirTwins) {
-  std::string p = S + "a b" + S, r, failure;
+  std::string p = kSep + "a b" + kSep, r, failure;
   std::string url = UrlForm(p);
-  ASSERT_TRUE(ExpandFileItem("[filename%]|[filename&]|[path%]|[path&]|[filename]", p, "<b>#.jpg", 1,
-                             1, r, failure));
+  ASSERT_EQ(ExpandFileItem("[filename%]|[filename&]|[path%]|[path&]|[filename]", p, "<b>#.jpg", 1,
+                           1, r, failure),
+            ItemResult::kDone);
   EXPECT_EQ(r, "%3Cb%3E%23.jpg|&lt;b&gt;#.jpg|" + url + "|" + HtmlForm(p) + "|<b>#.jpg");
   // A name holding a placeholder: the plain step inserts it early, so the
   // later forms expand it; the forms themselves insert no brackets.
-  ASSERT_TRUE(ExpandFileItem("[filename]", p, "[filename&].jpg", 1, 1, r, failure));
+  ASSERT_EQ(ExpandFileItem("[filename]", p, "[filename&].jpg", 1, 1, r, failure),
+            ItemResult::kDone);
   EXPECT_EQ(r, "&#91;filename&amp;&#93;.jpg.jpg");
   EXPECT_EQ(ExpandFolderItem("[reldir%] [relfile%] [dir%] [file%] [reldir&] [relfile&] [dir&] "
                              "[file&]",
-                             p, "x&y", "x&y" + S + "i.html"),
-            "x%26y x%26y/i.html " + UrlForm(p + "x&y") + " " + UrlForm(p + "x&y" + S + "i.html") +
-                " x&amp;y x&amp;y" + S + "i.html " + HtmlForm(p) + "x&amp;y " + HtmlForm(p) +
-                "x&amp;y" + S + "i.html");
+                             p, "x&y", "x&y" + kSep + "i.html"),
+            "x%26y x%26y/i.html " + UrlForm(p + "x&y") + " " +
+                UrlForm(p + "x&y" + kSep + "i.html") + " x&amp;y x&amp;y" + kSep + "i.html " +
+                HtmlForm(p) + "x&amp;y " + HtmlForm(p) + "x&amp;y" + kSep + "i.html");
   // On the page, the forms of the path run before the lists are inserted, so
   // values inside the lists are never expanded again.
   EXPECT_EQ(ExpandPage("[path%] [path&] [filelist]", p, 1, 0, "", "[path%][path&]"),
@@ -109,14 +117,16 @@ TEST(ExpansionTest, UrlAndHtmlFormsNeverInsertAPlaceholder) {
   for (std::string name : {"[filelist]", "[numfile]", "[dirlist]", "[path]", "[filename]",
                            "[numfile] [filelist]", "[fileid]", "[reldir]", "[file&]"}) {
     SCOPED_TRACE(name);
-    std::string p = S + name + S, link = name + S + "index.html", r, failure;
-    ASSERT_TRUE(ExpandFileItem("[path%]|[filename%]|[path&]|[filename&]", p, name + ".jpg", 2, 3, r,
-                               failure));
+    std::string p = kSep + name + kSep, link = name + kSep + "index.html", r, failure;
+    ASSERT_EQ(ExpandFileItem("[path%]|[filename%]|[path&]|[filename&]", p, name + ".jpg", 2, 3, r,
+                             failure),
+              ItemResult::kDone);
     EXPECT_EQ(r.find_first_of("[]"), std::string::npos) << r;
     r = ExpandFolderItem("[reldir%]|[relfile%]|[dir%]|[file%]|[reldir&]|[relfile&]|[dir&]|[file&]",
-                         p, name, link);
+                         p, name, link)
+            .value();
     EXPECT_EQ(r.find_first_of("[]"), std::string::npos) << r;
-    r = ExpandPage("[path%]|[path&]", p, 1, 1, "D", "F");
+    r = ExpandPage("[path%]|[path&]", p, 1, 1, "D", "F").value();
     EXPECT_EQ(r.find_first_of("[]"), std::string::npos) << r;
   }
 }
@@ -132,33 +142,35 @@ TEST(BuildPageTest, ModesAndNaming) {
   TemplateSet set = Set(2, 0, "<[numfile]/[numdir]/[numdir-]>[dirlist][filelist]", "D:[relfile];",
                         "F:[filename];");
   EXPECT_EQ(Build(set, f.Text()), "index.html");
-  EXPECT_EQ(ReadFile(f.path / "index.html"),
-            "<1/2/1>D:deep" + S + "index.html;\r\nD:pics2" + S + "index.html;\r\nF:a.jpg;\r\n\r\n");
-  EXPECT_EQ(ReadFile(f.path / "deep" / "index.html"), "<0/1/0>D:inner" + S + "index.html;\r\n\r\n");
+  EXPECT_EQ(ReadFile(f.path / "index.html"), "<1/2/1>D:deep" + kSep + "index.html;\r\nD:pics2" +
+                                                 kSep + "index.html;\r\nF:a.jpg;\r\n\r\n");
+  EXPECT_EQ(ReadFile(f.path / "deep" / "index.html"),
+            "<0/1/0>D:inner" + kSep + "index.html;\r\n\r\n");
   EXPECT_EQ(ReadFile(f.path / "pics2" / "index.html"), "<2/0/-1>F:b.png;\r\nF:C.gif;\r\n\r\n");
   EXPECT_FALSE(fs::exists(f.path / "empty" / "index.html"));
 
   // Naming rule 1: every page after its folder, links follow.
   set.pageNaming = 1;
   std::string top = FolderDisplayName(f.Text()) + ".html";
-  EXPECT_EQ(Build(set, f.Text() + S), top);
-  EXPECT_EQ(
-      ReadFile(f.path / top)
-          .rfind("<1/2/1>D:deep" + S + "deep.html;\r\nD:pics2" + S + "pics2.html;\r\nF:a.jpg;", 0),
-      0u);
+  EXPECT_EQ(Build(set, f.Text() + kSep), top);
+  EXPECT_EQ(ReadFile(f.path / top)
+                .rfind("<1/2/1>D:deep" + kSep + "deep.html;\r\nD:pics2" + kSep +
+                           "pics2.html;\r\nF:a.jpg;",
+                       0),
+            0u);
   EXPECT_TRUE(fs::exists(f.path / "deep" / "inner" / "inner.html"));
   // Any other rule: index.html on top, folder names below.
   set.pageNaming = 7;
   EXPECT_EQ(Build(set, f.Text()), "index.html");
-  EXPECT_EQ(Build(set, (f.path / "pics2").string(), false), "pics2.html");
+  EXPECT_EQ(Build(set, (f.path / "pics2").string(), PagePlace::kBelow), "pics2.html");
 
   // Mode 1: the whole tree on one page, relative names.
   set = Set(1, 0, "[numfile] [numdir] [numdir-]|[dirlist]|[filelist]", "never",
             "[fileid]=[filename];");
   EXPECT_EQ(Build(set, f.Text()), "index.html");
-  EXPECT_EQ(ReadFile(f.path / "index.html"), "4 0 -1||1=deep" + S + "inner" + S +
-                                                 "d.bmp;\r\n2=pics2" + S + "b.png;\r\n3=pics2" + S +
-                                                 "C.gif;\r\n4=a.jpg;\r\n\r\n");
+  EXPECT_EQ(ReadFile(f.path / "index.html"), "4 0 -1||1=deep" + kSep + "inner" + kSep +
+                                                 "d.bmp;\r\n2=pics2" + kSep + "b.png;\r\n3=pics2" +
+                                                 kSep + "C.gif;\r\n4=a.jpg;\r\n\r\n");
   // Mode 0: the folder's own images; nothing to show writes nothing.
   set.listingMode = 0;
   EXPECT_EQ(Build(set, f.Text()), "index.html");
@@ -173,22 +185,22 @@ TEST(BuildPageTest, FailuresKeepThePreviousPage) {
   WriteFile(f.path / "index.html", "previous");
   std::string name, failure;
   TemplateSet bad = Set(7, 0, "p", "d", "f");
-  EXPECT_FALSE(BuildPage(bad, f.Text(), true, name, failure));
+  EXPECT_FALSE(BuildPage(bad, f.Text(), PagePlace::kTop, name, failure));
   EXPECT_EQ(failure, "unknown listing mode 7");
   bad.listingMode = -1;
-  EXPECT_FALSE(BuildPage(bad, f.Text(), true, name, failure));
+  EXPECT_FALSE(BuildPage(bad, f.Text(), PagePlace::kTop, name, failure));
   EXPECT_EQ(failure, "unknown listing mode -1");
 
   // A folder stands where the page should go.
   TemplateSet set = Set(0, 1, "[filelist]", "", "[filename]");
   fs::create_directory(f.path / (FolderDisplayName(f.Text()) + ".html"));
-  EXPECT_FALSE(BuildPage(set, f.Text(), true, name, failure));
+  EXPECT_FALSE(BuildPage(set, f.Text(), PagePlace::kTop, name, failure));
   EXPECT_NE(failure.find("cannot write the page"), std::string::npos) << failure;
 
   // A read-only page is kept.
   set.pageNaming = 0;
   fs::permissions(f.path / "index.html", fs::perms::owner_read | fs::perms::group_read);
-  EXPECT_FALSE(BuildPage(set, f.Text(), true, name, failure));
+  EXPECT_FALSE(BuildPage(set, f.Text(), PagePlace::kTop, name, failure));
   EXPECT_EQ(ReadFile(f.path / "index.html"), "previous");
   fs::permissions(f.path / "index.html", fs::perms::owner_write, fs::perm_options::add);
 
@@ -197,7 +209,7 @@ TEST(BuildPageTest, FailuresKeepThePreviousPage) {
   WriteFile(f.path / "gone.jpg", "x");
   bool linked = MakeLink("nowhere", f.path / "dangling.jpg");  // not an ordinary file: not listed
   fs::remove(f.path / "gone.jpg");
-  EXPECT_TRUE(BuildPage(set, f.Text(), true, name, failure)) << failure;
+  EXPECT_TRUE(BuildPage(set, f.Text(), PagePlace::kTop, name, failure)) << failure;
   EXPECT_EQ(ReadFile(f.path / "index.html"), "1\r\n\r\n");
   std::vector<std::string> expected{"a.jpg", "index.html", FolderDisplayName(f.Text()) + ".html"};
   if (linked) expected.insert(expected.begin() + 1, "dangling.jpg");

@@ -3,8 +3,9 @@
 #include <map>
 
 #include "collect/thumb_index.h"
-#include "page/text_helpers.h"
 #include "platform/platform.h"
+#include "text/forms.h"
+#include "text/replace.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ bool ThroughLink(const std::string& folderPath, const std::string& prefix,
     std::string part = prefix.substr(0, end);
     auto [it, fresh] = known.try_emplace(part, false);
     if (fresh) {
-      it->second = (platform::GetAttributes(folderPath + part) & platform::kLinkAttribute) != 0;
+      it->second = platform::KindOfPath(folderPath + part).isLink;
     }
     if (it->second) return true;
   }
@@ -59,17 +60,17 @@ bool ThroughLink(const std::string& folderPath, const std::string& prefix,
 
 void PreparePagePictures(ThumbnailWork& work, const std::string& folderPath,
                          const ImageList& images, PagePictures& pictures) {
-  int count = EntryCount(images);
-  pictures.refs.assign(static_cast<size_t>(count) + 1, {-1, -1});
+  int count = static_cast<int>(images.size());
+  pictures.refs.assign(static_cast<size_t>(count), {-1, -1});
   pictures.folders.clear();
   std::map<std::string, bool> linked;
   // The images of one folder follow each other in the list.
-  for (int j = 1; j <= count;) {
+  for (int j = 0; j < count;) {
     size_t slash = images[j].rfind(platform::kSeparator);
     std::string prefix = slash == std::string::npos ? "" : images[j].substr(0, slash + 1);
     std::vector<std::string> names;
     int first = j;
-    for (; j <= count && images[j].size() > prefix.size() &&
+    for (; j < count && images[j].size() > prefix.size() &&
            images[j].compare(0, prefix.size(), prefix) == 0 &&
            images[j].find(platform::kSeparator, prefix.size()) == std::string::npos;
          ++j) {

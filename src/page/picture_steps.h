@@ -9,7 +9,7 @@
 #include "collect/images.h"
 #include "collect/thumbnails.h"
 
-/// Where the notes of each picture of a page are: per image 1..n its folder's
+/// Where the notes of each picture of a page are: per image (in list order) its folder's
 /// number in the thumbnail work and its position there; and those folders.
 struct PagePictures {
   std::vector<std::pair<int, int>> refs;

@@ -1,11 +1,24 @@
-// The thin layer over the operating system. Everything above it speaks UTF-8
+// The seam to the operating system. Everything above it speaks UTF-8
 // std::string and knows nothing of the OS but the path separator below.
-// Exactly one implementation is compiled: posix.cpp or win32.cpp. On POSIX
-// every function that takes a path takes one of any length, also one longer
-// than PATH_MAX.
+// Exactly one port is compiled behind it: posix*.cpp or win32*.cpp; the
+// portable files beside them (wildcard, ini_lines, plain_text) hold the rules
+// both share. On POSIX every function that takes a path takes one of any
+// length, also one longer than PATH_MAX.
+//
+// Expected failures are return values: false with the system's reason in
+// words, which the layers above put after the call and the path ("cannot
+// write the page PATH: reason"). Nothing here throws.
+//
+// Process-wide state, all of it set up or used on the main thread only:
+// StartProcess fixes the locale and the argument text; FileStampBatch marks a
+// batch of stamp look-ups (one at a time); CollationKey and the POSIX
+// keyboard sample keep buffers between calls; the Windows port numbers the
+// folders of shares without file indexes. None of it is safe to share
+// between threads.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,11 +31,6 @@ inline constexpr char kSeparator = '\\';
 #else
 inline constexpr char kSeparator = '/';
 #endif
-
-/// Attribute bit of a folder, as the enumeration masks use it.
-inline constexpr unsigned kFolderAttribute = 16;
-/// Attribute bit of a link (a symbolic link, or on Windows any reparse point).
-inline constexpr unsigned kLinkAttribute = 1024;
 
 /// Prepares the process: the user's locale for collation, case and dates,
 /// and the raw arguments, which only the POSIX port needs.
@@ -42,29 +50,44 @@ struct DirEntry {
   bool isFolder = false;
 };
 
+/// Which entries an enumeration yields: ordinary files only, or folders too
+/// ("." and ".." among them).
+enum class Listing { kFiles, kFilesAndFolders };
+
+/// What an open enumeration holds; each port defines its own.
+struct EnumerationState;
+
 /// An open directory enumeration. Only "*" and "?" in the pattern's last
 /// component are wildcards; an empty last component matches every entry.
-/// Mask 0 yields ordinary files only; mask 16 yields folders too. Hidden and
-/// system entries never match. A folder that cannot be listed yields nothing.
+/// Hidden and system entries never match. A folder that cannot be listed
+/// yields nothing. The state is released when the enumeration ends or the
+/// object goes.
 struct Enumeration {
-  void* state = nullptr;
-  Enumeration() = default;
+  std::unique_ptr<EnumerationState> state;
+  Enumeration();
   Enumeration(const Enumeration&) = delete;
   Enumeration& operator=(const Enumeration&) = delete;
   ~Enumeration();
 };
 
 /// Starts an enumeration; false when nothing matches.
-bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask, DirEntry& entry);
+bool StartEnumeration(Enumeration& e, const std::string& pattern, Listing listing, DirEntry& entry);
 /// The next matching entry; false after the last one.
 bool NextEntry(Enumeration& e, DirEntry& entry);
 /// Closes the enumeration early; harmless when already closed.
 void EndEnumeration(Enumeration& e);
 
-/// The attribute bits of a path (16 marks a folder, 1024 a link; a link's other
-/// bits are those of what it leads to); 0 when it does not exist. Paths of any
-/// length work, also those longer than the system's PATH_MAX.
-unsigned GetAttributes(const std::string& path);
+/// What a path names.
+enum class EntryKind { kMissing, kFile, kFolder };
+
+/// What a path names, and whether the path itself is a link (a symbolic
+/// link, or on Windows any reparse point). POSIX follows a link, so a
+/// dangling one is missing; Windows describes the link itself.
+struct PathKind {
+  EntryKind kind = EntryKind::kMissing;
+  bool isLink = false;
+};
+PathKind KindOfPath(const std::string& path);
 
 /// Identity of a folder: device and inode, or volume serial and file index.
 struct FolderId {
@@ -85,8 +108,9 @@ bool GetFileStamp(const std::string& path, FileStamp& stamp, std::string& reason
 
 /// While one exists, GetFileStamp may keep the folder of the file it read last
 /// open and look up the next file of that folder by its name alone, instead of
-/// walking the whole path again. The results are the same; only one may exist
-/// at a time, and the folder is released when it ends.
+/// walking the whole path again. The results are the same. It sets state of
+/// the process (POSIX: one open folder): only one may exist at a time, and the
+/// folder is released when it ends.
 struct FileStampBatch {
   FileStampBatch();
   FileStampBatch(const FileStampBatch&) = delete;
@@ -102,20 +126,30 @@ std::string LocalDateTimeText(std::int64_t modified);
 std::string LowerText(const std::string& text);
 
 /// A key that orders like a case-insensitive comparison in the user's locale:
-/// compare two keys with std::string's operator< and ==.
+/// compare two keys with std::string's operator< and ==. Keeps its working
+/// buffers between calls (POSIX), so keys are made on one thread.
 std::string CollationKey(const std::string& text);
 
-/// All key=value entries of one section of an INI file, in file order. Section
-/// names match without regard to letter case; blanks around keys and values are
-/// trimmed. A missing file or section gives no entries.
+/// All key=value entries of one section of an INI file, in file order, as
+/// ParseIniEntry (ini_lines.h) reads them: section names match without regard
+/// to letter case; blanks around keys and values are trimmed; comments and
+/// lines without a key are left out. A missing file or section gives no
+/// entries.
 std::vector<std::pair<std::string, std::string>> ReadSettingsSection(const std::string& path,
                                                                      const std::string& section);
 
-/// The key state of a Windows virtual-key code; bit 15 set means held.
-std::uint16_t KeyState(int virtualKey);
+/// True when the key with this Windows virtual-key code (16 Shift, 17 Ctrl,
+/// 65-90 A-Z, ...) is held down. POSIX reads the keyboard once, at the first
+/// question, and answers every later one from that sample.
+bool IsKeyHeld(int virtualKey);
 
-/// A modal message box (style 0: plain, 48: exclamation) with an OK button.
-void ShowMessage(const std::string& text, int style, const std::string& caption);
+/// How a message looks: plain information, or a warning (Windows: the
+/// exclamation icon).
+enum class MessageKind { kInformation, kWarning };
+
+/// A modal message box with an OK button; where none can be shown, the text
+/// goes to standard error as "caption: text".
+void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption);
 
 /// Reports an unexpected failure that ends the run.
 void ReportFailure(const std::string& text);

@@ -1,8 +1,13 @@
-// The POSIX platform layer, desktop part: the keys held at start, message
-// dialogs and the folder chooser. Helper programs are started directly with an
-// argument list, never through a shell, so no folder name or message text can
-// become a command. X11 is loaded at run time, so the program runs where there
-// is no X11 at all. Everything but the functions of platform.h is static here.
+// The POSIX port, the desktop: what a person sees and presses. Sections, in
+// order:
+//   1. Helper programs: found on PATH (never the current folder), started
+//      directly with an argument list, never through a shell, so no folder
+//      name or message text can become a command; in a UTF-8 locale.
+//   2. The folder chooser: zenity or kdialog on a display, else a question on
+//      the terminal.
+//   3. Message dialogs (zenity), and reports on standard error.
+//   4. Held keys: X11's keymap read once, libX11 loaded at run time, so the
+//      program runs where there is no X11 at all.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <langinfo.h>
@@ -198,13 +203,12 @@ std::string ChooseFolderOnDesktop(const std::string& title) {
 }
 
 // True when a modal dialog showed the message and the user confirmed it.
-bool ShowMessageDialog(const std::string& text, int style, const std::string& caption) {
+bool ShowMessageDialog(const std::string& text, MessageKind kind, const std::string& caption) {
   if (!DisplayAvailable() || isatty(STDERR_FILENO)) return false;
   std::string zenity = FindProgram("zenity");
   if (zenity.empty()) return false;
-  int icon = style & 0x70;  // the icon bits of the style value
-  const char* kind = icon == 16 ? "--error" : icon == 48 ? "--warning" : "--info";
-  return RunHelper({zenity, kind, "--no-markup", "--title=" + DialogText(caption),
+  const char* look = kind == MessageKind::kWarning ? "--warning" : "--info";
+  return RunHelper({zenity, look, "--no-markup", "--title=" + DialogText(caption),
                     "--text=" + DialogText(text)},
                    nullptr) == 0;
 }
@@ -271,19 +275,24 @@ std::array<bool, 256> SampleHeldKeys() {
 
 }  // namespace
 
-std::uint16_t KeyState(int virtualKey) {
+bool IsKeyHeld(int virtualKey) {
   // The keyboard is read once, at the first question, and every later
   // question of the run is answered from that sample.
   static const std::array<bool, 256> held = SampleHeldKeys();
-  if (virtualKey < 0 || virtualKey > 255) return 0;
-  return held[static_cast<size_t>(virtualKey)] ? 0x8000 : 0;
+  return virtualKey >= 0 && virtualKey <= 255 && held[static_cast<size_t>(virtualKey)];
 }
 
-void ShowMessage(const std::string& text, int style, const std::string& caption) {
+void ReportFailure(const std::string& text) {
+  std::string line = "pagrimo: " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption) {
   // A dialog on a desktop when nobody reads standard error (a run from a file
   // manager); the text goes to standard error when there is no dialog or the
   // dialog could not be shown or confirmed, so it is never lost.
-  if (ShowMessageDialog(text, style, caption)) return;
+  if (ShowMessageDialog(text, kind, caption)) return;
   std::string line = caption + ": " + text + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);

@@ -57,15 +57,14 @@ TEST(PosixPathsTest, EveryPathFunctionReachesBeyondPathMax) {
     platform::FolderId id;
     EXPECT_TRUE(platform::GetFolderId(folder, id));
     EXPECT_TRUE(platform::GetFolderId(folder + "/", id));
-    EXPECT_EQ(platform::GetAttributes(folder) & platform::kFolderAttribute,
-              platform::kFolderAttribute);
+    EXPECT_EQ(platform::KindOfPath(folder).kind, platform::EntryKind::kFolder);
     platform::Enumeration scan;
     platform::DirEntry entry;
-    ASSERT_TRUE(platform::StartEnumeration(scan, folder + "/*", 0, entry));
+    ASSERT_TRUE(platform::StartEnumeration(scan, folder + "/*", platform::Listing::kFiles, entry));
     EXPECT_EQ(entry.name, "index.html");
     EXPECT_FALSE(platform::NextEntry(scan, entry));
     // A missing part of a long path is simply missing.
-    EXPECT_EQ(platform::GetAttributes(folder + "/no/such/thing"), 0u);
+    EXPECT_EQ(platform::KindOfPath(folder + "/no/such/thing").kind, platform::EntryKind::kMissing);
     EXPECT_FALSE(platform::GetFolderId(folder + "/missing", id));
     EXPECT_FALSE(platform::ReplaceTextFile(folder + "/missing/index.html", "",
                                            platform::TextEncoding::kSystem, reason));
@@ -109,7 +108,7 @@ TEST(PosixPathsTest, PathsAroundPathMaxAreReached) {
     EXPECT_EQ(text, "page");
     platform::Enumeration scan;
     platform::DirEntry entry;
-    ASSERT_TRUE(platform::StartEnumeration(scan, folder + "/", 0, entry));
+    ASSERT_TRUE(platform::StartEnumeration(scan, folder + "/", platform::Listing::kFiles, entry));
     EXPECT_EQ(entry.name, "index.html");
     EmptyFolderAt(root.fd);
   }
@@ -121,18 +120,20 @@ TEST(PosixPathsTest, LinksCarryTheLinkAttribute) {
   fs::create_directory_symlink("real", f.path / "link");
   fs::create_symlink("real/a.jpg", f.path / "file-link.jpg");
   fs::create_symlink("nowhere", f.path / "dangling");
+  using platform::EntryKind;
   struct Case {
     const char* name;
-    unsigned attributes;
+    EntryKind kind;
+    bool isLink;
   } cases[] = {
-      {"real", platform::kFolderAttribute},
-      {"link", platform::kFolderAttribute | platform::kLinkAttribute},
-      {"real/a.jpg", 128},
-      {"file-link.jpg", 128 | platform::kLinkAttribute},
-      {"dangling", 0},
+      {"real", EntryKind::kFolder, false},      {"link", EntryKind::kFolder, true},
+      {"real/a.jpg", EntryKind::kFile, false},  {"file-link.jpg", EntryKind::kFile, true},
+      {"dangling", EntryKind::kMissing, false}, {"missing", EntryKind::kMissing, false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(platform::GetAttributes(f.Text() + "/" + c.name), c.attributes) << c.name;
+    platform::PathKind got = platform::KindOfPath(f.Text() + "/" + c.name);
+    EXPECT_EQ(got.kind, c.kind) << c.name;
+    EXPECT_EQ(got.isLink, c.isLink) << c.name;
   }
 }
 

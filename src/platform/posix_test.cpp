@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <clocale>
-#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <cwctype>
@@ -17,11 +16,14 @@ using namespace testing_support;
 
 namespace {
 
-std::vector<std::string> Names(const std::string& pattern, unsigned mask) {
+constexpr platform::Listing kFiles = platform::Listing::kFiles;
+constexpr platform::Listing kBoth = platform::Listing::kFilesAndFolders;
+
+std::vector<std::string> Names(const std::string& pattern, platform::Listing listing) {
   std::vector<std::string> names;
   platform::Enumeration e;
   platform::DirEntry entry;
-  for (bool more = platform::StartEnumeration(e, pattern, mask, entry); more;
+  for (bool more = platform::StartEnumeration(e, pattern, listing, entry); more;
        more = platform::NextEntry(e, entry)) {
     names.push_back(entry.name + (entry.isFolder ? "/" : ""));
   }
@@ -44,33 +46,33 @@ TEST(PosixEnumerationTest, PatternsMasksAndHiddenEntries) {
   using V = std::vector<std::string>;
   struct Case {
     std::string pattern;
-    unsigned mask;
+    platform::Listing listing;
     V names;
   } cases[] = {
-      {p + "*", 0, V{"[fileid].png", "a.jpg", "ab", "b.JPG", "link.jpg", "写真.gif"}},
-      {p + "*", 16,
+      {p + "*", kFiles, V{"[fileid].png", "a.jpg", "ab", "b.JPG", "link.jpg", "写真.gif"}},
+      {p + "*", kBoth,
        V{"../", "./", "[fileid].png", "a.jpg", "ab", "b.JPG", "dir/", "dirlink/", "link.jpg",
          "写真.gif"}},
-      {p, 16,
+      {p, kBoth,
        V{"../", "./", "[fileid].png", "a.jpg", "ab", "b.JPG", "dir/", "dirlink/", "link.jpg",
          "写真.gif"}},
-      {p + "*.jpg", 0, V{"a.jpg", "link.jpg"}},  // names are compared exactly
-      {p + "?b", 0, V{"ab"}},
-      {p + "??.gif", 0, V{"写真.gif"}},  // "?" is one character, not one byte
-      {p + "[fileid].png", 0, V{"[fileid].png"}},
-      {p + "[a-z]*", 0, V{}},  // no bracket classes
-      {p + "dir", 0, V{}},
-      {p + "dir", 16, V{"dir/"}},
-      {p + ".hidden", 0, V{}},
-      {p + ".git", 16, V{}},
-      {p + "dangling", 16, V{}},
-      {p + "fifo", 16, V{}},
-      {p + "missing", 16, V{}},
-      {p + "missing/*", 16, V{}},
-      {p + "a.jpg/*", 16, V{}},
-      {f.Text(), 16, V{fs::path(f.path).filename().string() + "/"}},
+      {p + "*.jpg", kFiles, V{"a.jpg", "link.jpg"}},  // names are compared exactly
+      {p + "?b", kFiles, V{"ab"}},
+      {p + "??.gif", kFiles, V{"写真.gif"}},  // "?" is one character, not one byte
+      {p + "[fileid].png", kFiles, V{"[fileid].png"}},
+      {p + "[a-z]*", kFiles, V{}},  // no bracket classes
+      {p + "dir", kFiles, V{}},
+      {p + "dir", kBoth, V{"dir/"}},
+      {p + ".hidden", kFiles, V{}},
+      {p + ".git", kBoth, V{}},
+      {p + "dangling", kBoth, V{}},
+      {p + "fifo", kBoth, V{}},
+      {p + "missing", kBoth, V{}},
+      {p + "missing/*", kBoth, V{}},
+      {p + "a.jpg/*", kBoth, V{}},
+      {f.Text(), kBoth, V{fs::path(f.path).filename().string() + "/"}},
   };
-  for (const auto& c : cases) EXPECT_EQ(Names(c.pattern, c.mask), c.names) << c.pattern;
+  for (const auto& c : cases) EXPECT_EQ(Names(c.pattern, c.listing), c.names) << c.pattern;
 }
 
 TEST(PosixFileTest, ReplaceTextFileKeepsTheOldFileOnFailure) {
@@ -271,7 +273,9 @@ std::wstring LowerWideForTest(const std::string& text) {
   return wide;
 }
 
-TEST(PosixCollationTest, KeysOrderLikeTheLocaleComparison) {
+class PosixCollationTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(PosixCollationTest, KeysOrderLikeTheLocaleComparison) {
   // Keys compared as bytes must order exactly as wcscoll orders the
   // lower-cased names, ties included, whatever the size of the weights.
   const char* names[] = {"a",        "A",       "b",        "B.jpg",   "é",
@@ -283,21 +287,22 @@ TEST(PosixCollationTest, KeysOrderLikeTheLocaleComparison) {
                          "strasse",  "1",       "10",       "9",       "",
                          "[fileid]", "#1.PNG",  "%41.gif",  "a&b.BMP", "海と山",
                          "Ω",        "ω",       "Я",        "я"};
-  for (const char* locale : {"en_US.UTF-8", "C.UTF-8"}) {
-    LocaleScope scope(locale);
-    if (!scope.active) {
-      std::printf("skipped for %s: not installed\n", locale);
-      continue;
-    }
-    for (const char* a : names) {
-      for (const char* b : names) {
-        int keys = platform::CollationKey(a).compare(platform::CollationKey(b));
-        int coll = std::wcscoll(LowerWideForTest(a).c_str(), LowerWideForTest(b).c_str());
-        EXPECT_EQ((keys > 0) - (keys < 0), (coll > 0) - (coll < 0))
-            << locale << ": " << a << " / " << b;
-      }
+  const char* locale = GetParam();
+  LocaleScope scope(locale);
+  if (!scope.active) GTEST_SKIP() << locale << " is not installed";
+  for (const char* a : names) {
+    for (const char* b : names) {
+      int keys = platform::CollationKey(a).compare(platform::CollationKey(b));
+      int coll = std::wcscoll(LowerWideForTest(a).c_str(), LowerWideForTest(b).c_str());
+      EXPECT_EQ((keys > 0) - (keys < 0), (coll > 0) - (coll < 0))
+          << locale << ": " << a << " / " << b;
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Locales, PosixCollationTest, testing::Values("en_US.UTF-8", "C.UTF-8"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return info.index == 0 ? std::string("en_US") : std::string("C");
+                         });
 
 }  // namespace

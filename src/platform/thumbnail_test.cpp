@@ -195,7 +195,6 @@ TEST(Thumbnail, EveryKindOfPictureGivesTheRightSizeAndColours) {
   };
   int n = 0;
   for (const Case& c : cases) {
-
     CheckThumbnail(c.picture, folder, "t" + std::to_string(n++), 120, 120, 80, c.format, c.want);
   }
 }
@@ -352,11 +351,15 @@ TEST(Thumbnail, ThumbnailFolderIsMadeOnceAndHidden) {
   std::string reason;
   ASSERT_TRUE(platform::MakeThumbnailFolder(path, reason)) << reason;
   ASSERT_TRUE(platform::MakeThumbnailFolder(path, reason)) << reason;
-  unsigned attributes = platform::GetAttributes(path);
-  EXPECT_NE(attributes & platform::kFolderAttribute, 0u);
-#ifdef _WIN32
-  EXPECT_NE(attributes & 2u, 0u) << "not hidden";
-#endif
+  EXPECT_EQ(platform::KindOfPath(path).kind, platform::EntryKind::kFolder);
+  // Hidden: the enumeration does not list it (on Windows by its attribute).
+  platform::Enumeration scan;
+  platform::DirEntry entry;
+  for (bool more = platform::StartEnumeration(scan, folder.Text() + kSep + "*",
+                                              platform::Listing::kFilesAndFolders, entry);
+       more; more = platform::NextEntry(scan, entry)) {
+    EXPECT_NE(entry.name, ".thumbs") << "not hidden";
+  }
   WriteFile(folder.path / "file", "x");
   EXPECT_FALSE(platform::MakeThumbnailFolder(folder.Text() + kSep + "file", reason));
   EXPECT_FALSE(platform::MakeThumbnailFolder(folder.Text() + kSep + "no" + kSep + "x", reason));

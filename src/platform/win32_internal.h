@@ -1,15 +1,19 @@
-// Parts of the Windows platform layer that its own tests reach directly:
-// the decisions that a test cannot bring about through a real file system.
+// What the Windows port's files share, and the parts of it that its own tests
+// reach directly: the decisions that a test cannot bring about through a real
+// file system. Only win32*.cpp and win32_test.cpp include it.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 
 namespace platform::win32 {
+
+// Text at the seam -----------------------------------------------------------
 
 /// The flags for WideCharToMultiByte into codePage on a system whose ANSI
 /// code page is acp: none where the result is UTF-8 (Windows rejects
@@ -20,10 +24,48 @@ DWORD EncodeFlags(UINT codePage, UINT acp);
 /// bytes is left empty.
 bool Encode(UINT codePage, const std::wstring& wide, std::string& bytes);
 
+/// Bytes in codePage as wide text; empty when they cannot be converted.
+std::wstring Decode(UINT codePage, const char* bytes, size_t size);
+
+/// UTF-8 text as wide text, and back.
+std::wstring Wide(const std::string& text);
+std::string Utf8(const wchar_t* wide, size_t size);
+std::string Utf8(const std::wstring& wide);
+
+/// The system's own text for an error code, without the line end it ends in.
+std::string SystemReason(DWORD error);
+
+/// Seconds between 1601-01-01 (FILETIME's origin) and 1970-01-01, and the
+/// FILETIME ticks of a second.
+inline constexpr std::int64_t kEpochDifference = 11644473600LL;
+inline constexpr std::int64_t kTicksPerSecond = 10000000LL;
+
+// Paths and handles ------------------------------------------------------------
+
 /// The form of a path that every file call gets: absolute, with "\\?\" in
 /// front ("\\?\UNC\" for a share), so that no 260-character limit applies.
 /// Device paths and paths already in that form stay as they are.
 std::wstring LongPath(const std::wstring& path);
+
+/// The long form of a UTF-8 path, for the file calls.
+std::wstring Long(const std::string& path);
+
+/// A handle, closed when its holder goes.
+struct UniqueHandle {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  UniqueHandle() = default;
+  explicit UniqueHandle(HANDLE value) : handle(value) {}
+  UniqueHandle(UniqueHandle&& other) noexcept
+      : handle(std::exchange(other.handle, INVALID_HANDLE_VALUE)) {}
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  ~UniqueHandle() {
+    if (Valid()) CloseHandle(handle);
+  }
+  bool Valid() const { return handle != INVALID_HANDLE_VALUE && handle != nullptr; }
+  /// Closes now and tells how that went (GetLastError() says why not).
+  bool Close() { return !Valid() || CloseHandle(std::exchange(handle, INVALID_HANDLE_VALUE)) != 0; }
+};
 
 /// A folder's identity from its volume serial, its file index and an open
 /// handle to it. Where the file system reports index 0, the folder's final

@@ -23,22 +23,6 @@ namespace desktop_support {
 
 namespace {
 
-// The current environment with the given NAME=VALUE entries put in place.
-std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra) {
-  std::vector<std::string> merged;
-  for (char** e = environ; *e != nullptr; ++e) {
-    std::string entry = *e;
-    bool replaced = false;
-    for (const auto& item : extra) {
-      size_t name = item.find('=') + 1;
-      if (entry.compare(0, name, item, 0, name) == 0) replaced = true;
-    }
-    if (!replaced) merged.push_back(entry);
-  }
-  merged.insert(merged.end(), extra.begin(), extra.end());
-  return merged;
-}
-
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
   for (auto& text : texts) pointers.push_back(text.data());
@@ -70,96 +54,6 @@ std::string FindTool(const std::string& name) {
     if (end == std::string::npos) return "";
     begin = end + 1;
   }
-}
-
-Started StartProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& environment) {
-  Started started;
-  int outPipe[2], errPipe[2];
-  if (pipe2(outPipe, O_CLOEXEC) != 0) return started;
-  if (pipe2(errPipe, O_CLOEXEC) != 0) {
-    close(outPipe[0]);
-    close(outPipe[1]);
-    return started;
-  }
-  std::vector<std::string> argText{program};
-  argText.insert(argText.end(), args.begin(), args.end());
-  std::vector<std::string> envText = MergedEnvironment(environment);
-  std::vector<char*> argv = Pointers(argText);
-  std::vector<char*> envp = Pointers(envText);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  pid_t pid = -1;
-  int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  close(outPipe[1]);
-  close(errPipe[1]);
-  if (spawned != 0) {
-    close(outPipe[0]);
-    close(errPipe[0]);
-    return started;
-  }
-  started.pid = pid;
-  started.outFd = outPipe[0];
-  started.errFd = errPipe[0];
-  return started;
-}
-
-testing_support::RunResult FinishProgram(Started& started, int limitSeconds, bool* leftBehind) {
-  testing_support::RunResult result;
-  if (started.pid < 0) return result;
-  auto deadline = Clock::now() + std::chrono::seconds(limitSeconds);
-  pollfd fds[2] = {{started.outFd, POLLIN, 0}, {started.errFd, POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
-  bool late = false;
-  while (open > 0) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) {
-      late = true;
-      break;
-    }
-    int ready = poll(fds, 2, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<size_t>(got));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  for (auto& fd : fds) {
-    if (fd.fd >= 0) close(fd.fd);
-  }
-  int status = 0;
-  if (late || !WaitForExit(started.pid, status, deadline)) {
-    kill(-started.pid, SIGKILL);
-    waitpid(started.pid, &status, 0);
-    result.status = -1;
-  } else {
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  // Whatever the program left behind in its group (a dialog) goes too.
-  if (leftBehind != nullptr) *leftBehind = kill(-started.pid, 0) == 0;
-  kill(-started.pid, SIGKILL);
-  started = Started{};
-  return result;
 }
 
 XServer::~XServer() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/program_posix.h"
 #include "support/test_support.h"
 
 namespace desktop_support {
@@ -15,22 +16,9 @@ namespace desktop_support {
 /// The full path of a program on PATH; empty when it is not installed.
 std::string FindTool(const std::string& name);
 
-/// A program started in its own process group, with standard input empty and
-/// its standard output and error captured.
-struct Started {
-  pid_t pid = -1;
-  int outFd = -1;
-  int errFd = -1;
-};
-/// Starts program like testing_support::RunProgram, without waiting for it.
-Started StartProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& environment);
-/// Waits up to limitSeconds for the program to end and collects its output.
-/// When it does not end in time, its whole process group (the dialogs it
-/// opened too) is killed and status is -1. leftBehind, when given, tells
-/// whether any process of the group still ran after the program ended.
-testing_support::RunResult FinishProgram(Started& started, int limitSeconds,
-                                         bool* leftBehind = nullptr);
+using testing_support::FinishProgram;
+using testing_support::Started;
+using testing_support::StartProgram;
 
 /// A private X server (Xvfb) on a display number it picks itself. It does not
 /// reset when its last client goes, so keys held with xdotool stay held.

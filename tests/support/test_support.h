@@ -2,6 +2,7 @@
 // reads and writes, and running the built program.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -66,6 +67,10 @@ void Install(Installation& installation, const std::string& settings,
 /// Sets the hidden attribute of a file or folder (Windows tests only).
 bool SetHiddenAttribute(const std::filesystem::path& path);
 
+/// Sets the last-write time of a file or folder to seconds since 1970
+/// (Windows tests only).
+void SetWriteTime(const std::filesystem::path& file, std::int64_t seconds);
+
 /// UTF-8 text in the system's code page, as pages of a template without the
 /// byte order mark are written (POSIX: unchanged; Windows: the ANSI code page).
 std::string InSystemCodePage(const std::string& utf8);
@@ -81,9 +86,9 @@ std::string TemplateText(const std::vector<std::string>& lines, bool utf8 = fals
 /// Settings that choose the template file t.dat.
 inline constexpr char kSettings[] = "[Pagrimo]\r\ndefault=t.dat\r\n";
 /// The run's messages as they reach standard error.
-inline const std::string kM1 = "エラー: template.datが正しく読みこめません\n";
-inline const std::string kM3 = "エラー: 対象となるファイルがありません\n";
-inline std::string M2(const std::string& folder) {
+inline const std::string kLoadFailedMessage = "エラー: template.datが正しく読みこめません\n";
+inline const std::string kNothingToListMessage = "エラー: 対象となるファイルがありません\n";
+inline std::string NotAFolderMessage(const std::string& folder) {
   return "エラー: 正しいディレクトリ名では有りません。\r\n" + folder + "\n";
 }
 

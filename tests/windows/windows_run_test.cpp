@@ -132,7 +132,7 @@ TEST(WindowsPagesTest, HiddenEntriesAndPagesThatCannotBeReplaced) {
          WriteFile(f / "a.jpg", "a");
          SetHiddenAttribute(f / "a.jpg");
        },
-       1, kM3, "<missing>"},
+       1, kNothingToListMessage, "<missing>"},
       {"a read-only page is kept", 0,
        [](const fs::path& f) {
          WriteFile(f / "a.jpg", "a");
@@ -216,9 +216,12 @@ TEST(WindowsRunTest, CommandLineRules) {
       {"a quoted missing folder shows without its quotes",
        {"\"" + p + "\\nowhere\""},
        1,
-       M2(p + "\\nowhere")},
-      {"an unpaired quote stays", {"\"" + p + "\\nowhere"}, 1, M2("\"" + p + "\\nowhere")},
-      {"a blank inside stays", {p + "\\no", "where"}, 1, M2(p + "\\no where")},
+       NotAFolderMessage(p + "\\nowhere")},
+      {"an unpaired quote stays",
+       {"\"" + p + "\\nowhere"},
+       1,
+       NotAFolderMessage("\"" + p + "\\nowhere")},
+      {"a blank inside stays", {p + "\\no", "where"}, 1, NotAFolderMessage(p + "\\no where")},
       {"no folder and no chooser to show", {}, 0, ""},
   };
   Installation app;
@@ -245,8 +248,9 @@ TEST(WindowsRunTest, TemplateLookUp) {
   } cases[] = {
       // The name is empty, so the look-up finds the program's folder's own
       // files; only the open fails.
-      {"an empty template name", "[Pagrimo]\r\ndefault=\r\n", false, kM1},
-      {"a hidden template", kSettings, true, "pagrimo: t.datが見つかりません\n" + kM1},
+      {"an empty template name", "[Pagrimo]\r\ndefault=\r\n", false, kLoadFailedMessage},
+      {"a hidden template", kSettings, true,
+       "pagrimo: t.datが見つかりません\n" + kLoadFailedMessage},
       {"the section and key in another case", "[PAGRIMO]\r\nDefault = t.dat\r\n", false, ""},
       {"a quoted value", "[Pagrimo]\r\ndefault=\"t.dat\"\r\n", false, ""},
   };

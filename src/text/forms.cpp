@@ -1,41 +1,8 @@
-#include "page/text_helpers.h"
+#include "text/forms.h"
 
-#include "platform/platform.h"
-
-std::string WithTrailingSeparator(const std::string& path) {
-  if (!path.empty() && path.back() == platform::kSeparator) return path;
-  return path + platform::kSeparator;
-}
-
-std::string ReplaceText(const std::string& source, const std::string& find,
-                        const std::string& replacement) {
-  if (find.empty()) return source;
-  size_t hit = source.find(find);
-  if (hit == std::string::npos) return source;
-  std::string result;
-  result.reserve(source.size() + replacement.size());
-  size_t pos = 0;
-  // Searching the source past each occurrence is the same as searching the
-  // working text behind the inserted replacement.
-  do {
-    result.append(source, pos, hit - pos);
-    result += replacement;
-    pos = hit + find.size();
-    hit = source.find(find, pos);
-  } while (hit != std::string::npos);
-  result.append(source, pos, std::string::npos);
-  return result;
-}
+#include "text/replace.h"
 
 std::string DoubleBackslashes(const std::string& text) { return ReplaceText(text, "\\", "\\\\"); }
-
-std::string FolderDisplayName(const std::string& path) {
-  std::string rest = path;
-  if (!rest.empty() && rest.back() == platform::kSeparator) rest.pop_back();
-  size_t last = rest.rfind(platform::kSeparator);
-  if (last == std::string::npos) return "root";
-  return rest.substr(last + 1);
-}
 
 namespace {
 
@@ -62,16 +29,16 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 
 }  // namespace
 
-std::string UrlForm(const std::string& text) {
+std::string UrlForm(const std::string& text, PathStyle style) {
   // Only the path separator turns into "/": on a system whose separator is
   // "/", a backslash is part of a name and is encoded like any other byte.
   std::string path = text;
   for (char& c : path) {
-    if (c == platform::kSeparator) c = '/';
+    if (c == SeparatorOf(style)) c = '/';
   }
   std::string out;
   out.reserve(path.size() + 16);
-  bool backslashSystem = platform::kSeparator == '\\';
+  bool backslashSystem = style == PathStyle::kWindows;
   if (backslashSystem && path.size() >= 2 && path[0] == '/' && path[1] == '/') {
     out = "file:";  // a network share: the server becomes the URL's host
     AppendEncoded(out, path, 0);

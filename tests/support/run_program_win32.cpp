@@ -1,5 +1,6 @@
 // Test support on Windows: running a program with its output captured through
 // pipes, and the file attributes that only Windows tests set.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cwctype>
@@ -128,6 +129,16 @@ std::string InSystemCodePage(const std::string& utf8) {
   WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), length,
                       nullptr, nullptr);
   return bytes;
+}
+
+void SetWriteTime(const std::filesystem::path& file, std::int64_t seconds) {
+  std::uint64_t ticks = static_cast<std::uint64_t>(seconds + 11644473600LL) * 10000000ULL;
+  FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  HANDLE handle = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetFileTime(handle, nullptr, nullptr, &time));
+  CloseHandle(handle);
 }
 
 bool MakeLink(const std::filesystem::path&, const std::filesystem::path&) { return false; }

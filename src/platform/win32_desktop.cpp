@@ -1,0 +1,130 @@
+// The Windows port, the process and the desktop. Sections, in order:
+//   1. The process: StartProcess, its own folder, its command line, the one
+//      folder that holds its settings.
+//   2. What a person sees and presses: held keys, message boxes (standard
+//      error where none can be shown), the failure report, the folder
+//      chooser.
+#include <windows.h>
+// windows.h first: the shell headers rely on its definitions.
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32_internal.h"
+
+namespace platform {
+
+using win32::Utf8;
+using win32::Wide;
+
+// 1. The process ---------------------------------------------------------------------
+
+void StartProcess(int, char**) {
+  // Libraries loaded after start come from the system folder only, never from
+  // the folder being indexed or the current one.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+std::string ExecutableFolder() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return ".";
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      break;
+    }
+    buffer.resize(buffer.size() * 2);  // cut off: try again with more room
+  }
+  size_t slash = buffer.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? "." : Utf8(buffer.data(), slash);
+}
+
+std::string ArgumentText() {
+  const wchar_t* line = GetCommandLineW();
+  if (line == nullptr) return "";
+  const wchar_t* p = line;
+  // The program's own name: up to the closing quote when it starts with one,
+  // else up to the first blank.
+  if (*p == L'"') {
+    ++p;
+    while (*p != L'\0' && *p != L'"') ++p;
+    if (*p == L'"') ++p;
+  } else {
+    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
+  }
+  while (*p == L' ' || *p == L'\t') ++p;
+  return Utf8(std::wstring(p));
+}
+
+// The portable program keeps its settings and templates beside it, always.
+std::vector<std::string> SettingsFolderCandidates() { return {ExecutableFolder()}; }
+
+// 2. What a person sees and presses --------------------------------------------------
+
+namespace {
+
+// Writes "caption: text" and a line end, in UTF-8, to standard error: the
+// place of a message box where none can be shown.
+void WriteToStandardError(const std::string& caption, const std::string& text) {
+  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+  std::string line = caption + ": " + text + "\n";
+  const char* data = line.data();
+  size_t left = line.size();
+  while (left > 0) {
+    DWORD written = 0;
+    if (!WriteFile(error, data, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
+      return;
+    }
+    data += written;
+    left -= written;
+  }
+}
+
+// A message box; falls back to standard error when none can be shown, which
+// MessageBoxW tells by returning 0 (or less, as under a display-less wine).
+void MessageOrStandardError(const std::string& text, UINT style, const std::string& caption) {
+  std::wstring wideText = Wide(text), wideCaption = Wide(caption);
+  int answer =
+      MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), style | MB_SETFOREGROUND);
+  if (answer <= 0) WriteToStandardError(caption, text);
+}
+
+}  // namespace
+
+bool IsKeyHeld(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+
+void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption) {
+  MessageOrStandardError(text, kind == MessageKind::kWarning ? MB_OK | MB_ICONEXCLAMATION : MB_OK,
+                         caption);
+}
+
+void ReportFailure(const std::string& text) {
+  MessageOrStandardError(text, MB_OK | MB_ICONERROR, "pagrimo");
+}
+
+std::string ChooseFolder(const std::string& title) {
+  // The shell's chooser needs COM on this thread, apartment-threaded.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  std::wstring wideTitle = Wide(title);
+  BROWSEINFOW info{};
+  info.hwndOwner = nullptr;
+  info.pidlRoot = nullptr;
+  info.lpszTitle = wideTitle.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;  // 3
+  PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+  std::string folder;
+  if (item != nullptr) {
+    wchar_t path[MAX_PATH + 1] = {};
+    if (SHGetPathFromIDListW(item, path)) folder = Utf8(std::wstring(path));
+    CoTaskMemFree(item);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return folder;
+}
+
+}  // namespace platform

@@ -53,17 +53,19 @@ if(CMAKE_CROSSCOMPILING)
   # One CTest test per binary: every wine process start costs seconds. The
   # Japanese locale gives wine code page 932; without a display, message boxes
   # and the folder chooser cannot appear, so their text goes to standard error.
+  # Japan's time zone (9 hours from UTC, whatever the host's) makes the local
+  # time of a file differ from its UTC time.
   foreach(binary pagrimo_unit_tests pagrimo_e2e_tests)
     add_test(NAME ${binary} COMMAND ${binary})
     set_tests_properties(${binary} PROPERTIES
-      ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
+      ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8;TZ=JST-9"
       ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
   endforeach()
   # The end-to-end cases once more with the UTF-8 code page (65001), which
   # the Hindi locale gives wine, as Windows' "Unicode UTF-8" setting does.
   add_test(NAME pagrimo_e2e_tests_utf8_code_page COMMAND pagrimo_e2e_tests)
   set_tests_properties(pagrimo_e2e_tests_utf8_code_page PROPERTIES
-    ENVIRONMENT "WINEDEBUG=-all;LANG=hi_IN.UTF-8;LC_ALL=hi_IN.UTF-8"
+    ENVIRONMENT "WINEDEBUG=-all;LANG=hi_IN.UTF-8;LC_ALL=hi_IN.UTF-8;TZ=JST-9"
     ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
   # The real folder chooser, cancelled on a private Xvfb (skipped without
   # Xvfb and xdotool). A host script: it drives wine, X and xdotool.

@@ -2,6 +2,12 @@
 // compared byte for byte.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#ifndef _WIN32
+#include <locale.h>
+#endif
+
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -189,6 +195,61 @@ TEST(PageGenerationTest, ManyImagesAndAReplacedPage) {
   for (int i = 1; i <= 150; ++i) expected += std::to_string(i) + ",\r\n";
   EXPECT_EQ(ReadFile(f.path / "index.html"), expected + "*\r\n");
   EXPECT_EQ(ListFolder(f.path).size(), 151u);  // no temporary file left
+}
+
+// The size and date of a picture, whole: a known modification time in a fixed
+// time zone. POSIX writes ISO dates in the C locale and the locale's own
+// date and time elsewhere; Windows the user's short date and time (the tests
+// run in Japanese).
+TEST(PageGenerationTest, FileSizeAndDateExactly) {
+  TempFolder f;
+  WriteFile(f.path / "a.jpg", "1234567");
+  // A sparse picture of 4 GiB and 7 bytes: its size needs more than 32 bits.
+  WriteFile(f.path / "b.jpg", "");
+  fs::resize_file(f.path / "b.jpg", (std::uintmax_t{1} << 32) + 7);
+  // 2024-03-15 13:14:15 UTC: a day above 12, an hour after noon.
+  auto when = std::chrono::sys_seconds(std::chrono::seconds(1710508455));
+  for (const char* name : {"a.jpg", "b.jpg"}) {
+    fs::last_write_time(f.path / name, std::chrono::file_clock::from_sys(when));
+  }
+  struct Case {
+    std::vector<std::string> environment;
+    std::string expected;
+  } cases[] = {
+#ifdef _WIN32
+      // The Windows tests run in Japan's zone, in Japanese and again in Hindi
+      // for the UTF-8 code page (cmake/Testing.cmake: a program under wine
+      // takes its zone and locale from the wine process that starts it, so
+      // the entries here only restate them). wine's short dates have no
+      // leading zeros.
+      {{"TZ=JST-9", "LC_ALL=ja_JP.UTF-8"}, "2024/3/15 22:14:15"},
+      {{"TZ=JST-9", "LC_ALL=hi_IN.UTF-8"}, "15/3/2024 10:14:15 pm"},
+#else
+      {{"TZ=UTC", "LC_ALL=C"}, "2024-03-15 13:14:15"},
+      {{"TZ=UTC", "LC_ALL=C.UTF-8"}, "2024-03-15 13:14:15"},
+      {{"TZ=JST-9", "LC_ALL=C.UTF-8"}, "2024-03-15 22:14:15"},
+      {{"TZ=UTC", "LC_ALL=en_US.UTF-8"}, "03/15/2024 01:14:15 PM"},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.environment.back());
+#ifdef _WIN32
+    const char* locale = std::getenv("LC_ALL");
+    if (locale == nullptr || c.environment.back() != "LC_ALL=" + std::string(locale)) continue;
+#else
+    locale_t installed = newlocale(LC_ALL_MASK, c.environment.back().substr(7).c_str(), 0);
+    if (installed == 0) continue;  // a locale this machine lacks
+    freelocale(installed);
+#endif
+    Installation app;
+    Install(
+        app, kSettings,
+        {{"t.dat", TemplateText({"0,0", "[filelist]*", "*", "*", "[filesize] [filedate]", "*"})}});
+    RunResult r = RunProgram(app.program, {f.Text()}, c.environment);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(f.path / "index.html"),
+              "7 " + c.expected + "\r\n4294967303 " + c.expected + "\r\n*\r\n");
+  }
 }
 
 TEST(PageGenerationTest, Utf8TemplatesWriteUtf8PagesWithTheMark) {

@@ -62,16 +62,37 @@ TEST_F(RunFlowTest, MessagesAndStatuses) {
   EXPECT_EQ(none.status, 0);
   EXPECT_EQ(none.err, "");
   EXPECT_EQ(Run({"."}).status, 0);
+  // A pair of quotes around nothing is no folder either: the same silent end,
+  // not the message that the empty text is no folder.
+  RunResult quotes = Run({"\"\""});
+  EXPECT_EQ(quotes.status, 0);
+  EXPECT_EQ(quotes.err, "");
 }
 
 TEST_F(RunFlowTest, ImagesOnlyInSubfoldersCountOnlyWhenTheTreeIsListed) {
   WriteFile(photos.path / "sub" / "a.jpg", "a");
-  EXPECT_EQ(Run({photos.Text()}).err, kNothingToListMessage);
-  Installation tree;
-  Install(tree, kSettings, {{"t.dat", SimpleTemplate(1)}});
-  RunResult r = RunProgram(tree.program, {photos.Text()});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadFile(photos.path / "index.html"), "page 1\r\n<sub" + kSep + "a.jpg>\r\n*\r\n");
+  struct Case {
+    int mode;
+    int status;
+    std::string err, top, sub;
+  } cases[] = {
+      {0, 1, kNothingToListMessage, "<missing>", "<missing>"},
+      {1, 0, "", "page 1\r\n<sub" + kSep + "a.jpg>\r\n*\r\n", "<missing>"},
+      // The top folder has no picture of its own, but links to a page.
+      {2, 0, "", "page 0\r\n*\r\n", "page 1\r\n<a.jpg>\r\n*\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    Installation app;
+    Install(app, kSettings, {{"t.dat", SimpleTemplate(c.mode)}});
+    RunResult r = RunProgram(app.program, {photos.Text()});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(ReadFile(photos.path / "index.html"), c.top);
+    EXPECT_EQ(ReadFile(photos.path / "sub" / "index.html"), c.sub);
+    fs::remove(photos.path / "index.html");
+    fs::remove(photos.path / "sub" / "index.html");
+  }
 }
 
 // Listing mode 2 gives a linked folder no page, so pictures that lie only

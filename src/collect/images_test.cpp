@@ -22,12 +22,31 @@ TEST(ImageTest, RecognisesImagesByTheEndOfTheirName) {
     const char* name;
     bool image;
   } cases[] = {
-      {"a.gif", true},           {"IMG_0001.JPG", true}, {"Logo.Png", true},
-      {"x.jpeg", true},          {"x.JPEG", true},       {"x.bmp", true},
-      {"archive.tar.gif", true}, {".png", true},         {"photo.gif.txt", false},
-      {"photo.jpg.bak", false},  {"photo.tif", false},   {"clip.jpe", false},
-      {"readme.txt", false},     {"index.html", false},  {"jpg", false},
-      {"x.jpg ", false},         {"写真.JpG", true},     {"", false},
+      {"a.gif", true},
+      {"IMG_0001.JPG", true},
+      {"Logo.Png", true},
+      {"x.jpeg", true},
+      {"x.JPEG", true},
+      {"x.bmp", true},
+      {"archive.tar.gif", true},
+      {".png", true},
+      {"photo.gif.txt", false},
+      {"photo.jpg.bak", false},
+      {"photo.tif", false},
+      {"clip.jpe", false},
+      {"readme.txt", false},
+      {"index.html", false},
+      {"jpg", false},
+      {"x.jpg ", false},
+      {"写真.JpG", true},
+      {"", false},
+      // Every extension needs its dot.
+      {"gif", false},
+      {"notes-gif", false},
+      {"xjpeg", false},
+      {"png", false},
+      {"bmp", false},
+      {"a_jpg", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsImageName(c.name), c.image) << c.name;
 }

@@ -32,6 +32,15 @@ TEST(SettingsTest, ReadsTheNamedSectionOnly) {
   EXPECT_EQ(ReadProfileString("Missing", "default", "dflt", path), "dflt");
 }
 
+// Notepad saves UTF-8 with a byte order mark, directly in front of the first
+// line, which is usually the section line: the mark must not hide it.
+TEST(SettingsTest, AByteOrderMarkBeforeTheSectionLine) {
+  TempFolder folder;
+  std::string path = (folder.path / "pagrimo.ini").string();
+  WriteFile(path, "\xEF\xBB\xBF[Pagrimo]\r\ndefault=template.dat\r\n");
+  EXPECT_EQ(ReadProfileString("Pagrimo", "default", "none", path), "template.dat");
+}
+
 TEST(SettingsTest, LongValuesAreCut) {
   SettingsEntries entries{{"default", std::string(5000, 'v')}, {"DEFAULT", "second"}};
   EXPECT_EQ(LookUpSetting(entries, "Default", ""), std::string(kMaxSettingBytes, 'v'));

@@ -17,10 +17,10 @@ if(WIN32)
   list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/posix[^/]*_test\\.cpp$")
   file(GLOB PAGRIMO_WINDOWS_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/*_test.cpp)
   list(APPEND PAGRIMO_E2E_TESTS ${PAGRIMO_WINDOWS_E2E_TESTS})
-  set(PAGRIMO_RUN_SOURCE tests/support/run_program_win32.cpp)
+  set(PAGRIMO_RUN_SOURCE tests/support/run_program_win32.cpp tests/support/pixels_win32.cpp)
 else()
   list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/win32[^/]*_test\\.cpp$")
-  set(PAGRIMO_RUN_SOURCE tests/support/run_program_posix.cpp)
+  set(PAGRIMO_RUN_SOURCE tests/support/run_program_posix.cpp tests/support/pixels_posix.cpp)
 endif()
 
 # Under wine the tests see the build tree through drive Z:.
@@ -36,6 +36,9 @@ add_library(pagrimo_test_support STATIC
   ${CMAKE_SOURCE_DIR}/${PAGRIMO_RUN_SOURCE})
 target_include_directories(pagrimo_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(pagrimo_test_support PUBLIC pagrimo_core GTest::gtest)
+if(NOT WIN32)
+  target_link_libraries(pagrimo_test_support PRIVATE PkgConfig::VIPS)
+endif()
 target_compile_definitions(pagrimo_test_support PUBLIC
   PAGRIMO_EXE="${PAGRIMO_HOST_ROOT}$<TARGET_FILE:pagrimo>"
   PAGRIMO_SOURCE_DIR="${PAGRIMO_HOST_ROOT}${CMAKE_SOURCE_DIR}")

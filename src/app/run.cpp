@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/folder_picker.h"
 #include "collect/images.h"
@@ -64,7 +65,12 @@ int Run() {
     return kExitMessage;
   }
   std::string pageFileName, failure;
-  if (!BuildPage(set, folder, PagePlace::kTop, pageFileName, failure)) {
+  std::vector<std::string> notices;
+  bool cancelled = false;
+  bool built = BuildPage(set, folder, PagePlace::kTop, pageFileName, failure, notices, cancelled);
+  if (cancelled) return kExitDone;  // the user stopped the thumbnails: quietly
+  if (!notices.empty()) platform::ReportNotices(notices);
+  if (!built) {
     platform::ReportFailure(failure);
     return kExitFailure;
   }

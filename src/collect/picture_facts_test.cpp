@@ -293,10 +293,10 @@ TEST(PictureFacts, ReadsRealFiles) {
   const std::pair<const char*, Expected> cases[] = {
       {"exif_ii_o6.jpg", {kJpeg, 4, 2, 6, 2, 4, "2021:07:04 10:20:30", false}},
       {"exif_mm_o8.jpg", {kJpeg, 5, 3, 8, 3, 5, "2019:02:28 23:59:59", false}},
-      {"progressive.jpg", {kJpeg, 7, 5, 1, 7, 5, "", false}},
-      {"cmyk.jpg", {kJpeg, 6, 4, 1, 6, 4, "", false}},
+      {"facts_progressive.jpg", {kJpeg, 7, 5, 1, 7, 5, "", false}},
+      {"facts_cmyk.jpg", {kJpeg, 6, 4, 1, 6, 4, "", false}},
       {"rgba.png", {kPng, 3, 5, 1, 3, 5, "", true}},
-      {"rgb.png", {kPng, 10, 1, 1, 10, 1, "", false}},
+      {"facts_rgb.png", {kPng, 10, 1, 1, 10, 1, "", false}},
       {"palette_trns.png", {kPng, 9, 2, 1, 9, 2, "", true}},
       {"gray16.png", {kPng, 8, 8, 1, 8, 8, "", false}},
       {"transparent.gif", {kGif, 11, 6, 1, 11, 6, "", true}},

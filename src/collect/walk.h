@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "collect/thumb_index.h"
 #include "platform/platform.h"
 #include "text/paths.h"
 
@@ -20,8 +21,9 @@ inline constexpr size_t kMaxFolderDepth = 4096;
 
 /// Calls visit(entry) for the entries of folder in the system's order until
 /// it returns false: ordinary files, and with withFolders its subfolders too
-/// (links count as what they lead to; hidden entries, "." and ".." never). A
-/// folder that cannot be listed has no entries.
+/// (links count as what they lead to; hidden entries, "." and ".." never, nor
+/// the thumbnail folder, also where it lacks the hidden attribute). A folder
+/// that cannot be listed has no entries.
 template <typename Visit>
 void ForEachEntry(const std::string& folder, bool withFolders, Visit visit) {
   platform::Enumeration scan;
@@ -30,7 +32,10 @@ void ForEachEntry(const std::string& folder, bool withFolders, Visit visit) {
   for (bool more =
            platform::StartEnumeration(scan, WithTrailingSeparator(folder) + "*", listing, entry);
        more; more = platform::NextEntry(scan, entry)) {
-    if (entry.isFolder && (entry.name == "." || entry.name == "..")) continue;
+    if (entry.isFolder &&
+        (entry.name == "." || entry.name == ".." || IsThumbnailFolderName(entry.name))) {
+      continue;
+    }
     if (!visit(entry)) return;
   }
 }

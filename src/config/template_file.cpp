@@ -77,6 +77,13 @@ bool ParseTemplate(const std::string& text, TemplateSet& set) {
          ReadSection(reader, set.fileItemText);
 }
 
+bool ParseThumbSize(const std::string& text, std::int32_t& size) {
+  std::int32_t value = 0;
+  if (!ParseNumber(text, value) || value < kMinThumbSize || value > kMaxThumbSize) return false;
+  size = value;
+  return true;
+}
+
 TemplateLoad LoadTemplateSet(TemplateSet& set) {
   TemplateLoad load;
   std::string folder = SettingsFolder();
@@ -91,9 +98,12 @@ TemplateLoad LoadTemplateSet(TemplateSet& set) {
     }
   }
   std::string text;
+  std::string settings = WithTrailingSeparator(folder) + "pagrimo.ini";
+  std::string size = ReadProfileString("Pagrimo", "thumbsize", "", settings);
   if (!platform::ReadTextFile(path, text, set.encoding, load.reason)) {
     load.status = TemplateLoad::Status::kUnreadable;
-  } else if (!ParseTemplate(text, set)) {
+  } else if (!ParseTemplate(text, set) || (!size.empty() && !ParseThumbSize(size, set.thumbSize))) {
+    // A thumbnail size that is no number counts like a template that is none.
     load.status = TemplateLoad::Status::kMalformed;
   } else if (!ParseSortOrder(ReadSortSetting(folder), set.sort)) {
     load.status = TemplateLoad::Status::kBadSort;

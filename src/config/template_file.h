@@ -8,6 +8,11 @@
 #include "platform/platform.h"
 #include "text/sort_order.h"
 
+/// The thumbnail size without a "thumbsize" setting, and the sizes allowed.
+inline constexpr std::int32_t kDefaultThumbSize = 400;
+inline constexpr std::int32_t kMinThumbSize = 16;
+inline constexpr std::int32_t kMaxThumbSize = 4096;
+
 /// What a run builds its pages from. Each section ends in CR LF.
 struct TemplateSet {
   std::int32_t listingMode = 0;  // 0 own images, 1 whole tree, 2 page per folder
@@ -20,6 +25,8 @@ struct TemplateSet {
   platform::TextEncoding encoding = platform::TextEncoding::kSystem;
   // The order of pictures and subfolders: the sort setting.
   SortOrder sort;
+  // The longest side of a thumbnail: "thumbsize" of the settings file.
+  std::int32_t thumbSize = kDefaultThumbSize;
 };
 
 /// Reads a template's text line by line. Lines end at CR LF, a lone CR or a
@@ -44,13 +51,17 @@ bool ReadSection(TemplateReader& reader, std::string& section);
 /// 32-bit range, or a section without a first line.
 bool ParseTemplate(const std::string& text, TemplateSet& set);
 
+/// The "thumbsize" setting: a whole number from kMinThumbSize to
+/// kMaxThumbSize, blanks around it allowed; false for anything else.
+bool ParseThumbSize(const std::string& text, std::int32_t& size);
+
 /// How loading the template ended.
 struct TemplateLoad {
   enum class Status {
     kLoaded,
     kNotFound,    // no plain file matches the name
     kUnreadable,  // the file cannot be read; reason says why
-    kMalformed,   // ParseTemplate refused its text
+    kMalformed,   // ParseTemplate refused its text, or "thumbsize" is no size
     kBadSort      // the settings' sort value is none of the known orders
   };
   Status status = Status::kLoaded;

@@ -3,6 +3,7 @@
 #include "collect/images.h"
 #include "collect/walk.h"
 #include "page/expansion.h"
+#include "page/picture_steps.h"
 #include "platform/platform.h"
 #include "text/paths.h"
 #include "text/replace.h"
@@ -25,7 +26,8 @@ std::string TooLarge(const std::string& page) {
 }
 
 bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace place,
-                 Ancestors& ancestors, std::string& pageFileName, std::string& failure) {
+                 Ancestors& ancestors, ThumbnailWork* work, std::string& pageFileName,
+                 std::string& failure) {
   pageFileName.clear();
   if (set.listingMode < 0 || set.listingMode > 2) {
     failure = "unknown listing mode " + Number(set.listingMode);
@@ -34,17 +36,20 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   std::string folderPath = WithTrailingSeparator(folder);
   NameList subfolderNames, subpageLinks;
   ImageList images;
+  PagePictures pictures;
   if (set.listingMode == 2) {
     // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
     ScanFolder(folder, &subfolders, &images, set.sort);
+    // This folder's pictures are worked on while the subfolders are built.
+    if (work) PreparePagePictures(*work, folderPath, images, pictures);
     for (const std::string& name : subfolders) {
       std::string subfolder = folderPath + name;
       // Pages go into real folders of the tree only: a link may lead out of
       // the tree, or to a folder of it that gets its own page anyway.
       if (!Enter(ancestors, subfolder, LinkRule::kNever)) continue;
       std::string subpage;
-      bool ok = BuildPageAt(set, subfolder, PagePlace::kBelow, ancestors, subpage, failure);
+      bool ok = BuildPageAt(set, subfolder, PagePlace::kBelow, ancestors, work, subpage, failure);
       Leave(ancestors);
       if (!ok) return false;
       if (subpage.empty()) continue;
@@ -52,11 +57,15 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
       subpageLinks.push_back(WithTrailingSeparator(name) + subpage);
     }
   }
-  if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1, set.sort);
+  if (set.listingMode != 2) {
+    CollectImages(folder, images, set.listingMode == 1, set.sort);
+    if (work) PreparePagePictures(*work, folderPath, images, pictures);
+  }
   platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
   int fileCount = static_cast<int>(images.size());
   int folderCount = static_cast<int>(subfolderNames.size());
   if (fileCount == 0 && folderCount == 0) return true;
+  if (work && !FinishPagePictures(*work, pictures)) return false;  // cancelled
 
   std::string name = PageFileNameFor(set, folder, place);
   std::string dirList, fileList, item;
@@ -86,12 +95,27 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
         failure = TooLarge(folderPath + name);
         return false;
     }
+    size_t pictureGrowth = 0;
+    if (work) {
+      auto [number, k] = pictures.refs[static_cast<size_t>(j)];
+      size_t before = item.size();
+      if (!ExpandPictureItem(item, folderPath, images[j], NotesOf(*work, number, k), failure)) {
+        return false;
+      }
+      pictureGrowth = item.size() > before ? item.size() - before : 0;
+    }
     // Items are alike in size: room for all of them, estimated from the
     // first, spares the list its repeated growing and copying.
     // Not when names have drawn on the budget: their growth is no measure.
     if (j == 0 && growthLeft == kMaxGrowthBytes && item.size() < (size_t{1} << 32)) {
       fileList.reserve(item.size() * 9 / 8 * fileCount);
     }
+    // The picture steps draw on the budget too, after the estimate above.
+    if (pictureGrowth > growthLeft) {
+      failure = TooLarge(folderPath + name);
+      return false;
+    }
+    growthLeft -= pictureGrowth;
     fileList += item;
   }
   std::optional<std::string> page =
@@ -115,6 +139,23 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
 
 bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace place,
                std::string& pageFileName, std::string& failure) {
+  std::vector<std::string> notices;
+  bool cancelled = false;
+  return BuildPage(set, folder, place, pageFileName, failure, notices, cancelled);
+}
+
+bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace place,
+               std::string& pageFileName, std::string& failure, std::vector<std::string>& notices,
+               bool& cancelled) {
   Ancestors ancestors = StartingAncestors(folder);
-  return BuildPageAt(set, folder, place, ancestors, pageFileName, failure);
+  ThumbnailWants wants = WantsOf(set.fileItemText, set.thumbSize);
+  if (!wants.Any()) {
+    return BuildPageAt(set, folder, place, ancestors, nullptr, pageFileName, failure);
+  }
+  ThumbnailWork work(wants);
+  bool ok = BuildPageAt(set, folder, place, ancestors, &work, pageFileName, failure);
+  notices = EndThumbnailWork(work);
+  cancelled = ThumbnailWorkCancelled(work);
+  if (cancelled) failure.clear();
+  return ok && !cancelled;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "config/template_file.h"
 
@@ -18,3 +19,13 @@ enum class PagePlace { kTop, kBelow };
 /// written before stay, and the failed page's previous content is kept.
 bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace place,
                std::string& pageFileName, std::string& failure);
+
+/// BuildPage, and when the file item shows thumbnails, picture sizes or dates,
+/// makes and reads them on the way (set.thumbSize the thumbnails' longest
+/// side). notices gets the lines to report of a run that went on (pictures
+/// without a thumbnail, folders where none could be written). When the user
+/// cancels the progress, cancelled is set and false returned, with no failure
+/// text: the thumbnails made so far stay, and no further page is written.
+bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace place,
+               std::string& pageFileName, std::string& failure, std::vector<std::string>& notices,
+               bool& cancelled);

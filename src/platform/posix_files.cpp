@@ -5,6 +5,8 @@
 //   2. Replacing a page: a temporary file beside it, written, flushed when it
 //      replaces a page, renamed over it, the folder flushed after; a page
 //      that already holds the bytes is left alone.
+#include "platform/posix_files.h"
+
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -249,5 +251,13 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
   }
   return true;
 }
+
+// 5. For the thumbnail engine and the picture header reader -------------------
+
+int OpenAnyPath(const std::string& path, int flags, mode_t mode) {
+  return OpenPath(path, flags, mode).Release();
+}
+
+bool WriteWhole(int fd, const char* data, std::size_t size) { return WriteAll(fd, data, size); }
 
 }  // namespace platform

@@ -252,4 +252,6 @@ bool win32::ReplaceTextFileIn(UINT codePage, const std::string& path, const std:
   return ok;
 }
 
+// For the picture header reader ------------------------------------------------------
+
 }  // namespace platform

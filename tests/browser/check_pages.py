@@ -2,7 +2,9 @@
 """Runs pagrimo with each bundled template on a tree of awkwardly named
 pictures, then opens every written page in headless Chromium (driven over the
 DevTools protocol through a pipe) and checks that every picture loads, every
-link leads to an existing file, and no file name turned into markup.
+link leads to an existing file, and no file name turned into markup. With
+the thumbnail templates, every picture is shown by its thumbnail, and a
+page's thumbnails weigh a small fraction of its pictures.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Chromium)."""
 import argparse
@@ -11,6 +13,7 @@ import fcntl
 import json
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -21,6 +24,9 @@ IMAGE_ENDINGS = (".gif", ".jpg", ".jpeg", ".png", ".bmp")
 # Elements the bundled templates write; anything else came from a name.
 TEMPLATE_TAGS = {"html", "head", "meta", "title", "style", "body", "header", "h1", "p",
                  "main", "ul", "li", "a", "div", "figure", "img", "figcaption", "span"}
+# Templates that show thumbnails; at most this share of the pictures' weight.
+THUMBNAIL_TEMPLATES = {"template.dat", "tree.dat"}
+THUMBNAIL_SHARE = 0.2
 AWKWARD = ["a b", "#1", "%41", "&amp", "q?", "it's", "<b>bold", "写真", "x\"y"]
 # Folder names that look like placeholders: shown as they are, they must never
 # pull a list, a count or a path into the page.
@@ -39,8 +45,26 @@ def find_chromium():
     return None
 
 
+def write_photo(path, width=1200, height=900):
+    """A 24-bit BMP the weight of a camera picture, with some detail in it."""
+    row = bytearray()
+    for x in range(width):
+        row += bytes(((x * 7) % 256, (x * 3) % 256, (x * x) % 251))
+    padding = (4 - len(row) % 4) % 4
+    rows = []
+    for y in range(height):
+        shift = (y * 5) % len(row)
+        rows.append(bytes(row[shift:] + row[:shift]) + b"\0" * padding)
+    pixels = b"".join(rows)
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + pixels)
+
+
 def make_tree(root, samples):
-    """Pictures with awkward names at the top, in an awkward folder, and deeper."""
+    """Pictures with awkward names at the top, in an awkward folder, and deeper;
+    one large picture in every folder."""
     pictures = sorted(p for p in os.listdir(samples) if p.lower().endswith(IMAGE_ENDINGS))
     sources = [os.path.join(samples, p) for p in pictures]
 
@@ -57,6 +81,15 @@ def make_tree(root, samples):
     for i, name in enumerate(PLACEHOLDER_FOLDERS):
         put(os.path.join(root, name), i, "[filelist] " + str(i))
     os.makedirs(os.path.join(root, "empty"))
+    large = None
+    for folder, _, _ in os.walk(root):
+        if not own_images(folder):
+            continue
+        if large is None:
+            large = os.path.join(folder, "large photo.bmp")
+            write_photo(large)
+        else:
+            shutil.copyfile(large, os.path.join(folder, "large photo.bmp"))
 
 
 def own_images(folder):
@@ -68,7 +101,8 @@ def expected_count(page, root, mode):
     folder = os.path.dirname(page)
     if mode != 1:
         return len(own_images(folder))
-    return sum(len(own_images(d)) for d, _, _ in os.walk(folder))
+    return sum(len(own_images(d)) for d, _, _ in os.walk(folder)
+               if ".thumbs" not in d.split(os.sep))
 
 
 class Browser:
@@ -176,7 +210,26 @@ def file_url_path(url):
     return urllib.parse.unquote(parsed.path)
 
 
-def check_page(browser, page, root, mode, shot):
+def check_thumbnails(page, data):
+    """Every picture is shown by its thumbnail, and the thumbnails weigh little."""
+    failures = []
+    shown = [file_url_path(i["src"]) for i in data["images"]]
+    for path in shown:
+        if path is None or os.path.basename(os.path.dirname(path)) != ".thumbs":
+            failures.append(f"{page}: picture shown without a thumbnail: {path}")
+    for image in data["images"]:
+        if image["width"] > 400:
+            failures.append(f"{page}: thumbnail wider than 400 pixels: {image['src']}")
+    pictures = [file_url_path(link) for link in data["links"]
+                if link.lower().endswith(IMAGE_ENDINGS)]
+    thumbs = sum(os.path.getsize(p) for p in shown if p and os.path.isfile(p))
+    full = sum(os.path.getsize(p) for p in pictures if p and os.path.isfile(p))
+    if full == 0 or thumbs > THUMBNAIL_SHARE * full:
+        failures.append(f"{page}: thumbnails weigh {thumbs} bytes, the pictures {full}")
+    return failures
+
+
+def check_page(browser, page, root, mode, shot, thumbnails):
     failures = []
     browser.page("Page.navigate", {"url": "file://" + urllib.parse.quote(page)})
     browser.wait_event("Page.loadEventFired")
@@ -194,6 +247,8 @@ def check_page(browser, page, root, mode, shot):
     stray = set(data["tags"]) - TEMPLATE_TAGS
     if stray:
         failures.append(f"{page}: names turned into markup: {sorted(stray)}")
+    if thumbnails:
+        failures += check_thumbnails(page, data)
     want = expected_count(page, root, mode)
     if data["figures"] != want or len(data["images"]) != want:
         failures.append(f"{page}: {data['figures']} pictures shown, {want} expected")
@@ -261,12 +316,15 @@ def main():
                                for n in names if n.endswith(".html"))
                 wanted = len(starts) if mode != 2 else 4 + len(PLACEHOLDER_FOLDERS)
                 # ("empty" gets no page in mode 2)
+                if any(os.sep + ".thumbs" + os.sep in page for page in pages):
+                    failures.append(f"{template}: a page was written into a thumbnail folder")
                 if len(pages) != wanted:
                     failures.append(f"{template}: {len(pages)} pages written, {wanted} expected")
                 for page in pages:
                     rel = os.path.relpath(page, root).replace(os.sep, "_")
                     shot = os.path.join(args.out, f"{template[:-4]}-{rel}.png")
-                    failures += check_page(browser, page, root, mode, shot)
+                    failures += check_page(browser, page, root, mode, shot,
+                                           template in THUMBNAIL_TEMPLATES)
                     pages_checked += 1
         finally:
             browser.close()

@@ -34,14 +34,34 @@ void AppendItem(std::string& list, const std::string& more) {
   list += more;
 }
 
+// The folder's own name: the last component of its path, without the trailing
+// separator; a root ("/", "C:\") is its own name. Windows also separates with
+// "/", and a drive ("C:photos\") is no part of the name.
+std::string FolderOwnName(const std::string& folderPath) {
+  auto separates = [](char c) { return c == platform::kSeparator || c == '/'; };
+  size_t end = folderPath.size();
+  while (end > 0 && separates(folderPath[end - 1])) --end;
+  size_t start = end;
+  while (start > 0 && !separates(folderPath[start - 1])) --start;
+  if (platform::kSeparator == '\\' && start == 0 && end >= 2 && folderPath[1] == ':') start = 2;
+  if (start >= end) return folderPath;
+  return folderPath.substr(start, end - start);
+}
+
+// parentPage is the name of the page that links to this one (listing mode 2,
+// below the starting folder), empty elsewhere.
 bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
-                 Ancestors& ancestors, std::string& pageFileName, std::string& failure) {
+                 const std::string& parentPage, Ancestors& ancestors, std::string& pageFileName,
+                 std::string& failure) {
   pageFileName.clear();
   if (set.listingMode < 0 || set.listingMode > 2) {
     failure = "unknown listing mode " + Number(set.listingMode);
     return false;
   }
   std::string folderPath = WithTrailingSeparator(folder);
+  // This page's name is known before the subfolders are written, for their
+  // links up to it.
+  const std::string pageName = PageFileNameFor(set, folder, isTop);
   NameList subfolderNames(1), subpageLinks(1);
   ImageList images;
   if (set.listingMode == 2) {
@@ -61,7 +81,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       }
       ancestors.push_back(id);
       std::string subpage;
-      bool ok = BuildPageAt(set, subfolder, false, ancestors, subpage, failure);
+      bool ok = BuildPageAt(set, subfolder, false, pageName, ancestors, subpage, failure);
       ancestors.pop_back();
       if (!ok) return false;
       if (subpage.empty()) continue;
@@ -75,7 +95,9 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
   int folderCount = EntryCount(subfolderNames);
   if (fileCount == 0 && folderCount == 0) return true;
 
-  std::string name = PageFileNameFor(set, folder, isTop);
+  const std::string& name = pageName;
+  std::string up =
+      parentPage.empty() ? "" : ".." + std::string(1, platform::kSeparator) + parentPage;
   std::string dirList, fileList, item, page;
   // Values are expanded again by later steps, so placeholders in folder and
   // file names can multiply a page; past kMaxTextBytes the run ends instead of
@@ -96,7 +118,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       if (j == 1) fileList.reserve(std::min(kMaxTextBytes, item.size() * 9 / 8 * fileCount));
       AppendItem(fileList, item);
     }
-    page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList);
+    page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList, up);
   } catch (const std::length_error&) {
     failure = "cannot build the page " + folderPath + name + ": it would be larger than " +
               Number(kMaxTextBytes >> 20) + " MiB";
@@ -175,7 +197,14 @@ bool ExpandFileItem(const std::string& text, const std::string& folderPath,
 
 std::string ExpandPage(const std::string& text, const std::string& folderPath,
                        std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
-                       const std::string& fileList) {
+                       const std::string& fileList, const std::string& up) {
+  // Pages whose template holds none of [name] [up] and their forms stay as
+  // they were, even where the path inserted above holds such text.
+  bool nameOrUp = false;
+  for (const char* p :
+       {"[name]", "[name\\]", "[name%]", "[name&]", "[up]", "[up\\]", "[up%]", "[up&]"}) {
+    nameOrUp = nameOrUp || text.find(p) != std::string::npos;
+  }
   std::string r = text;
   Step(r, "[path]", [&]() -> const std::string& { return folderPath; });
   Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
@@ -185,6 +214,17 @@ std::string ExpandPage(const std::string& text, const std::string& folderPath,
   Step(r, "[numdir]", [&] { return Number(folderCount); });
   Step(r, "[numfile-]", [&] { return Number(std::int64_t{fileCount} - 1); });
   Step(r, "[numdir-]", [&] { return Number(std::int64_t{folderCount} - 1); });
+  if (nameOrUp) {
+    std::string name = FolderOwnName(folderPath);
+    Step(r, "[name]", [&]() -> const std::string& { return name; });
+    Step(r, "[name\\]", [&] { return DoubleBackslashes(name); });
+    Step(r, "[name%]", [&] { return UrlForm(name); });
+    Step(r, "[name&]", [&] { return HtmlForm(name); });
+    Step(r, "[up]", [&]() -> const std::string& { return up; });
+    Step(r, "[up\\]", [&] { return DoubleBackslashes(up); });
+    Step(r, "[up%]", [&] { return UrlForm(up); });
+    Step(r, "[up&]", [&] { return HtmlForm(up); });
+  }
   Step(r, "[dirlist]", [&]() -> const std::string& { return dirList; });
   Step(r, "[filelist]", [&]() -> const std::string& { return fileList; });
   return r;
@@ -195,5 +235,5 @@ bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,
   Ancestors ancestors;
   platform::FolderId id;
   if (platform::GetFolderId(folder, id)) ancestors.push_back(id);
-  return BuildPageAt(set, folder, isTop, ancestors, pageFileName, failure);
+  return BuildPageAt(set, folder, isTop, "", ancestors, pageFileName, failure);
 }

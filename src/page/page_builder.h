@@ -23,10 +23,13 @@ bool ExpandFileItem(const std::string& text, const std::string& folderPath,
                     std::string& result, std::string& failure);
 
 /// The page: [path] [path\] [path%] [path&] [numfile] [numdir] [numfile-]
-/// [numdir-] [dirlist] [filelist].
+/// [numdir-] [name] [name\] [name%] [name&] [up] [up\] [up%] [up&] [dirlist]
+/// [filelist]. [name] is the folder's own name (a root is its own name); up is
+/// the link to the parent folder's page, or empty. The steps of [name] and
+/// [up] run only when text itself holds one of them.
 std::string ExpandPage(const std::string& text, const std::string& folderPath,
                        std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
-                       const std::string& fileList);
+                       const std::string& fileList, const std::string& up = {});
 
 /// Writes the page of folder (and in listing mode 2 those below it, children
 /// first) when it has something to show, and sets pageFileName to its name;

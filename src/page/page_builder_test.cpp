@@ -181,7 +181,7 @@ TEST(BuildPageTest, UpLinksFollowTheNamingRules) {
     EXPECT_EQ(page(c.topPage), "|" + top + "\r\n");
     EXPECT_EQ(page(sub + "/" + c.subPage), ".." + S + c.topPage + "|" + sub + "\r\n");
     EXPECT_EQ(page(sub + "/" + deep + "/" + c.deepPage),
-              ".." + S + c.subPage + "|" + deep + "\r\n");
+              InSystemCodePage(".." + S + c.subPage + "|" + deep + "\r\n"));
     EXPECT_EQ(page("only folders/" + c.onlyPage), ".." + S + c.topPage + "|only folders\r\n");
     EXPECT_EQ(page("only folders/inner/" + c.innerPage), ".." + S + c.onlyPage + "|inner\r\n");
     // Modes 0 and 1 have no page above.

@@ -362,6 +362,11 @@ def check_viewer(browser, page, out, shots):
         browser.page("Emulation.setEmulatedMedia", {"features": []})
 
     press(browser, "Escape")
+    if shots:
+        time.sleep(0.3)
+        data = browser.page("Page.captureScreenshot", {"format": "png"})["data"]
+        with open(os.path.join(out, "viewer-closed-focus.png"), "wb") as f:
+            f.write(base64.b64decode(data))
     closed = wait_until(browser, f"!({VIEWER}) && !location.hash && document.activeElement."
                                  f"href === {json.dumps(second['href'])}")
     if not closed:

@@ -67,8 +67,7 @@ if(CMAKE_CROSSCOMPILING)
   # The root of a drive: a free drive letter of the wine prefix is pointed at a
   # fresh tree while the test runs.
   add_test(NAME windows_drive_root
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/drive_root.sh
-      $<TARGET_FILE:pagrimo> ${CMAKE_BINARY_DIR})
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/drive_root.sh $<TARGET_FILE:pagrimo>)
   set_tests_properties(windows_drive_root PROPERTIES
     ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
     ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:"

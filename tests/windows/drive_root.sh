@@ -3,7 +3,7 @@
 # wine prefix is pointed at a fresh tree for the length of the test, and the
 # pages written for "X:\" are compared byte for byte. The root is its own
 # [name]; the pages below it link up to it by the naming rules.
-# Usage: drive_root.sh PAGRIMO_EXE BUNDLE_FOLDER.
+# Usage: drive_root.sh PAGRIMO_EXE. Exit 77 (skipped) without a wine prefix.
 set -uo pipefail
 program=$1
 prefix=${WINEPREFIX:-$HOME/.wine}

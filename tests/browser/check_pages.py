@@ -8,7 +8,7 @@ With real mouse and key events it then follows the "up" link of every page
 below the top of a tree of pages (and finds the way back down on the parent's
 page), and drives the picture viewer of the gallery templates: a click on the
 first tile opens it on that picture without leaving the page, the right arrow
-shows the second, Tab stays inside, Esc closes it and gives the focus back, the
+shows the second, swipes step both ways, Tab stays inside, Esc closes it and gives the focus back, the
 back button and a link with the picture's name work, and without scripts the
 click opens the picture itself. Screenshots of the open viewer, light and
 dark, are saved as viewer-light.png and viewer-dark.png.
@@ -272,6 +272,16 @@ def press(browser, key, shift=False):
     browser.page("Input.dispatchKeyEvent", {"type": "keyUp", **params})
 
 
+def swipe(browser, dx):
+    """A one-finger swipe across the middle of the window."""
+    start = {"x": 600, "y": 450}
+    browser.page("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [start]})
+    for step in (1, 2, 3):
+        point = {"x": 600 + dx * step / 3, "y": 450}
+        browser.page("Input.dispatchTouchEvent", {"type": "touchMove", "touchPoints": [point]})
+    browser.page("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+
+
 def check_up_links(browser, pages, root):
     """Every page below the top: its visible up link leads to the parent
     folder's page, which links back down to it. The top page shows none."""
@@ -343,6 +353,12 @@ def check_viewer(browser, page, out, shots):
     if not view or second["name"] not in view["text"]:
         failures.append(f"{page}: the right arrow did not show the second picture: "
                         f"{evaluate(browser, VIEWER)}")
+    # A swipe to the left shows the next picture, one to the right the one before.
+    for dx, want in ((-200, tiles[2 % len(tiles)]), (200, second)):
+        swipe(browser, dx)
+        if not wait_until(browser, f"(v => v && v.src === {json.dumps(want['href'])})({VIEWER})"):
+            failures.append(f"{page}: a swipe by {dx} did not show {want['href']}: "
+                            f"{evaluate(browser, VIEWER)}")
     for shift in (False, False, False, True, True):
         press(browser, "Tab", shift)
         if not evaluate(browser, "document.querySelector('[role=dialog]').contains("

@@ -4,14 +4,15 @@ pictures, then opens every written page in headless Chromium (driven over the
 DevTools protocol through a pipe) and checks that every picture loads, every
 link leads to an existing file, and no file name turned into markup.
 
-With real mouse and key events it then follows the "up" link of every page
-below the top of a tree of pages (and finds the way back down on the parent's
-page), and drives the picture viewer of the gallery templates: a click on the
-first tile opens it on that picture without leaving the page, the right arrow
-shows the second, swipes step both ways, Tab stays inside, Esc closes it and gives the focus back, the
-back button and a link with the picture's name work, and without scripts the
-click opens the picture itself. Screenshots of the open viewer, light and
-dark, are saved as viewer-light.png and viewer-dark.png.
+With real mouse, key and touch events it then follows the "up" link of every
+page below the top of a tree of pages (and finds the way back down on the
+parent's page), and drives the picture viewer of the gallery templates: a
+click on the first tile opens it on that picture without leaving the page, the
+right arrow shows the second, swipes step both ways, Tab stays inside, Esc
+closes it and gives the focus back, the back button and a link with the
+picture's name work, and without scripts the click opens the picture itself.
+Screenshots of the open viewer, light and dark, are saved as viewer-light.png
+and viewer-dark.png.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Chromium)."""
 import argparse

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds pagrimo.exe with mingw-w64, runs every Windows test under wine
-# with the Japanese code page (932), and packs the zip.
+# with the Japanese code page (932), the end-to-end tests once more with the
+# UTF-8 code page, and packs the zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,10 +14,13 @@ if ((${#need[@]})); then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-# Wine needs the locale to exist, or it garbles UTF-8 file names; it gives
-# code page 932.
+# Wine needs the locales to exist, or it garbles UTF-8 file names: the
+# Japanese one gives code page 932, the Hindi one the UTF-8 code page.
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
+fi
+if ! locale -a 2>/dev/null | grep -qix 'hi_IN.utf8'; then
+  localedef -i hi_IN -c -f UTF-8 hi_IN.UTF-8
 fi
 
 # No display: message boxes and the folder chooser cannot appear, so the

@@ -201,6 +201,12 @@ FOLDER_ITEM_LINES = ['<li><a href="[relfile]">[reldir]</a></li>']
 FULL_ITEM_LINES = ['<tr><td><a href="[filename]">[filename]</a></td>'
                    "<td>[filesize]</td><td>[filedate]</td></tr>"]
 NAMES_ITEM_LINES = ['<li><a href="[filename]">[filename]</a></li>']
+# A gallery item of about 4 KB (a caption and a long block of markup that
+# stands for inline styles and metadata), for one page of 80,000 of them.
+BIG_ITEM_LINES = ['<figure><a href="[filename]"><img src="[filename]" alt="[filename]"></a>',
+                  "<figcaption>[filename] [filesize] bytes [filedate]</figcaption>",
+                  "<!-- " + " ".join("meta-{:04d}".format(i) for i in range(390)) + " -->",
+                  "</figure>"]
 
 
 def template_text(mode, item_lines):
@@ -360,7 +366,7 @@ FIND_IMAGES = ["(", "-iname", "*.gif", "-o", "-iname", "*.jpg", "-o", "-iname", 
 
 class Command:
     def __init__(self, label, tree, argv, env, output, mode=None, goal=None, app=None,
-                 timed=True, fresh=False):
+                 timed=True, fresh=False, stale=None, memory_bound=False):
         self.label = label      # what the table calls it
         self.tree = tree        # the tree's name
         self.argv = argv
@@ -371,6 +377,8 @@ class Command:
         self.app = app          # the install folder, for pagrimo's commands
         self.timed = timed      # False: its pages are checked, its time is not taken
         self.fresh = fresh      # True: the tree's pages are removed before each run
+        self.stale = stale      # 1 or "all": pages made out of date before each run
+        self.memory_bound = memory_bound  # True: a peak above the limit fails the run
         self.walls, self.cpus, self.peaks = [], [], []
         self.page_digest = None
         self.largest_page = 0
@@ -394,11 +402,23 @@ def remove_pages(root):
             os.unlink(os.path.join(folder, "index.html"))
 
 
+def make_stale(root, count):
+    """Makes count pages (or "all") out of date, as a changed folder would:
+    each gets a line more, so the run has to replace it."""
+    pages = sorted(os.path.join(folder, "index.html") for folder, _, files in os.walk(root)
+                   if "index.html" in files)
+    for page in pages if count == "all" else pages[-count:]:
+        with open(page, "ab") as f:
+            f.write(b"<!-- out of date -->\r\n")
+
+
 def run_once(cmd, work):
     """Runs a command under /usr/bin/time -v: (wall seconds, CPU seconds, peak KiB)."""
     report = os.path.join(work, "time.txt")
     if cmd.fresh:
         remove_pages(cmd.argv[-1])
+    if cmd.stale:
+        make_stale(cmd.argv[-1], cmd.stale)
     with open(cmd.output, "wb") as out:
         started = time.perf_counter()
         done = subprocess.run(["/usr/bin/time", "-v", "-o", report] + cmd.argv, env=cmd.env,
@@ -446,16 +466,21 @@ def main():
                                (10_000 // scale, 2_000 // scale, 200 // scale)),
         "flat/10": ensure_tree(work, "flat-tenth" + ("-small" if args.small else ""), "flat",
                                (5_000 // scale, 200 // scale)),
+        "huge": ensure_tree(work, "huge" + ("-small" if args.small else ""), "flat",
+                            (80_000 // scale, 0)),
     }
     # Odd names are not timed; their pages must equal the baseline's.
     odd = ensure_tree(work, "odd", "odd", (3000,))
     full = {m: template_text(m, FULL_ITEM_LINES) for m in (0, 1, 2)}
     names = {m: template_text(m, NAMES_ITEM_LINES) for m in (0, 1)}
+    # Mode 2 runs over a tree whose pages are up to date (the goal), and below
+    # also without pages, with one page and with every page out of date.
     programs = [("mode 0, name+size+date", 0, full[0], ["flat", "flat/10", "odd"], 1.2),
                 ("mode 1, name+size+date", 1, full[1], ["wide", "wide/10", "odd"], 1.0),
-                ("mode 2, name+size+date", 2, full[2], ["wide", "wide/10", "odd"], 1.3),
+                ("mode 2, name+size+date", 2, full[2], ["wide", "wide/10", "odd"], 1.0),
                 ("mode 0, names only", 0, names[0], ["flat"], 0.6),
-                ("mode 1, names only", 1, names[1], ["wide", "odd"], 0.6)]
+                ("mode 1, names only", 1, names[1], ["wide", "odd"], 0.6),
+                ("mode 0, 4 KB items", 0, template_text(0, BIG_ITEM_LINES), ["huge"], None)]
     binaries = {"current": os.path.abspath(args.binary)}
     if args.baseline:
         binaries["baseline"] = os.path.abspath(args.baseline)
@@ -485,6 +510,14 @@ def main():
                                         base_env, out + ".pagrimo", mode, None,
                                         ("current", label), timed=False))
         for tree_name, root in trees.items():
+            if tree_name == "huge":
+                # One page of 80,000 pictures (320 MB): written whole, in bounded memory.
+                label = "mode 0, 4 KB items"
+                commands.append(Command("pagrimo " + label + " (one big page)", tree_name,
+                                        [apps["current", label], root], base_env,
+                                        out + ".pagrimo", 0, None, ("current", label),
+                                        memory_bound=True))
+                continue
             commands.append(Command("find floor", tree_name, ["find", root, "-type", "f"] +
                                     FIND_IMAGES + ["-printf", "%P %s %TY-%Tm-%Td %TH:%TM:%TS\\n"],
                                     tz_env, out + ".find"))
@@ -495,17 +528,22 @@ def main():
                                          root], tz_env, out + ".tree"))
             for label, mode, text, on, goal in programs:
                 if tree_name in on:
-                    commands.append(Command("pagrimo " + label, tree_name,
-                                            [apps["current", label], root], base_env,
-                                            out + ".pagrimo", mode,
-                                            goal if "/" not in tree_name else None,
-                                            ("current", label)))
+                    commands.append(Command(
+                        "pagrimo " + label + (", nothing changed" if mode == 2 else ""),
+                        tree_name, [apps["current", label], root], base_env, out + ".pagrimo",
+                        mode, goal if "/" not in tree_name else None, ("current", label)))
                     if mode == 2:
-                        # The same over a tree without pages: no page is replaced.
-                        commands.append(Command("pagrimo " + label + ", new pages", tree_name,
-                                                [apps["current", label], root], base_env,
-                                                out + ".pagrimo", mode, None,
-                                                ("current", label), fresh=True))
+                        # The same over a tree without pages (the first run),
+                        # and with one page or every page to replace.
+                        variants = [(", first run (no pages)", dict(fresh=True))]
+                        if "/" not in tree_name:
+                            variants += [(", one folder changed", dict(stale=1)),
+                                         (", every page changed", dict(stale="all"))]
+                        for suffix, how in variants:
+                            commands.append(Command("pagrimo " + label + suffix, tree_name,
+                                                    [apps["current", label], root], base_env,
+                                                    out + ".pagrimo", mode, None,
+                                                    ("current", label), **how))
         print("\n== {}: checking the pages".format(loc), flush=True)
         expected_cache = {}
         for cmd in commands:
@@ -523,7 +561,8 @@ def main():
                     failures.append("{} {} on {}: pages differ between runs".format(
                         loc, cmd.label, cmd.tree))
             elif key not in expected_cache:
-                item = FULL_ITEM_LINES if "size" in label else NAMES_ITEM_LINES
+                item = (BIG_ITEM_LINES if "4 KB" in label else
+                        FULL_ITEM_LINES if "size" in label else NAMES_ITEM_LINES)
                 expected_cache[key] = model.pages(root, cmd.mode, item)
             problem = first_difference(expected_cache[key], pages) if cmd.timed else None
             if problem:
@@ -553,6 +592,11 @@ def main():
                         loc, cmd.label, cmd.tree))
         results[loc] = commands
         report(loc, commands)
+        for cmd in commands:
+            if cmd.memory_bound and statistics.median(cmd.peaks) / 1024 > memory_limit(cmd):
+                failures.append("{} {} on {}: peak memory {:.0f} MB above its limit {:.0f} MB"
+                                .format(loc, cmd.label, cmd.tree,
+                                        statistics.median(cmd.peaks) / 1024, memory_limit(cmd)))
 
     if args.save_digests:
         with open(args.save_digests, "w") as f:
@@ -579,6 +623,11 @@ def main():
     return 0
 
 
+def memory_limit(cmd):
+    """Peak memory allowed, in MB: three times the largest page written, plus 10 MB."""
+    return 3 * cmd.largest_page / 1048576 + 10
+
+
 def report(loc, commands):
     def median(values):
         return statistics.median(values) if values else 0.0
@@ -592,18 +641,19 @@ def report(loc, commands):
     print("|---|---|---:|---:|---|---:|---:|---:|---|")
     for c in commands:
         wall = median(c.walls)
-        ratio = wall / floors[c.tree] if floors[c.tree] > 0 else 0
+        floor = floors.get(c.tree, 0)
+        ratio = wall / floor if floor > 0 else 0
         goal = ""
         if c.goal is not None:
             goal = "<= {:.1f}x {}".format(c.goal, "met" if ratio <= c.goal else "MISSED")
         limit = ""
         peak_mb = median(c.peaks) / 1024
         if c.mode is not None:
-            allowed = 3 * c.largest_page / 1048576 + 10
+            allowed = memory_limit(c)
             limit = "<= {:.0f} {}".format(allowed, "met" if peak_mb <= allowed else "MISSED")
         print("| {} | {} | {:.3f} | {} | {} | {:.2f} | {} | {:.1f} | {} |".format(
-            c.tree, c.label, wall, ratio_text(wall, floors[c.tree]), goal, median(c.cpus),
-            ratio_text(median(c.cpus), cpu_floors[c.tree]), peak_mb, limit))
+            c.tree, c.label, wall, ratio_text(wall, floor), goal, median(c.cpus),
+            ratio_text(median(c.cpus), cpu_floors.get(c.tree, 0)), peak_mb, limit))
     print("\nGrowth, tenfold tree (at most 11x):\n")
     print("| command | tenth-size tree s | full tree s | growth |")
     print("|---|---:|---:|---|")

@@ -17,10 +17,10 @@ if(WIN32)
   list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/posix[^/]*_test\\.cpp$")
   file(GLOB PAGRIMO_WINDOWS_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/*_test.cpp)
   list(APPEND PAGRIMO_E2E_TESTS ${PAGRIMO_WINDOWS_E2E_TESTS})
-  set(PAGRIMO_RUN_SOURCE src/platform/run_program_win32.cpp)
+  set(PAGRIMO_RUN_SOURCE src/platform/run_program_win32.cpp tests/support/pixels_win32.cpp)
 else()
   list(FILTER PAGRIMO_UNIT_TESTS EXCLUDE REGEX "/win32[^/]*_test\\.cpp$")
-  set(PAGRIMO_RUN_SOURCE src/platform/run_program_posix.cpp)
+  set(PAGRIMO_RUN_SOURCE src/platform/run_program_posix.cpp tests/support/pixels_posix.cpp)
 endif()
 
 # Under wine the tests see the build tree through drive Z:.
@@ -35,6 +35,9 @@ add_library(pagrimo_test_support STATIC
   ${PAGRIMO_RUN_SOURCE})
 target_include_directories(pagrimo_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(pagrimo_test_support PUBLIC pagrimo_core GTest::gtest)
+if(NOT WIN32)
+  target_link_libraries(pagrimo_test_support PRIVATE PkgConfig::VIPS)
+endif()
 target_compile_definitions(pagrimo_test_support PUBLIC
   PAGRIMO_EXE="${PAGRIMO_HOST_ROOT}$<TARGET_FILE:pagrimo>"
   PAGRIMO_SOURCE_DIR="${PAGRIMO_HOST_ROOT}${CMAKE_SOURCE_DIR}")
@@ -56,6 +59,12 @@ if(CMAKE_CROSSCOMPILING)
       ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
       ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
   endforeach()
+  # The end-to-end cases once more with the UTF-8 code page (65001), which
+  # the Hindi locale gives wine, as Windows' "Unicode UTF-8" setting does.
+  add_test(NAME pagrimo_e2e_tests_utf8_code_page COMMAND pagrimo_e2e_tests)
+  set_tests_properties(pagrimo_e2e_tests_utf8_code_page PROPERTIES
+    ENVIRONMENT "WINEDEBUG=-all;LANG=hi_IN.UTF-8;LC_ALL=hi_IN.UTF-8"
+    ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
   # The real folder chooser, cancelled on a private Xvfb (skipped without
   # Xvfb and xdotool). A host script: it drives wine, X and xdotool.
   add_test(NAME windows_chooser_cancel
@@ -72,6 +81,16 @@ if(CMAKE_CROSSCOMPILING)
     ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
     ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:"
     SKIP_RETURN_CODE 77 TIMEOUT 300)
+  # The zip's install.cmd and uninstall.cmd: the folder menu entry in the
+  # registry, in English and Japanese, its command run on a folder, and its
+  # removal.
+  add_test(NAME windows_menu_entry
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/menu_entry.sh
+      $<TARGET_FILE:pagrimo> ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+  set_tests_properties(windows_menu_entry PROPERTIES
+    ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
+    ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:"
+    TIMEOUT 300)
 else()
   gtest_discover_tests(pagrimo_unit_tests DISCOVERY_TIMEOUT 60)
   gtest_discover_tests(pagrimo_e2e_tests DISCOVERY_TIMEOUT 60)
@@ -91,4 +110,13 @@ endif()
 # The Linux desktop tests.
 if(NOT WIN32)
   include(${CMAKE_SOURCE_DIR}/tests/desktop/desktop.cmake)
+endif()
+
+# cmake --install into a temporary prefix, and which settings and templates the
+# installed program, the user's own and a portable copy choose.
+if(NOT WIN32)
+  add_test(NAME install_settings_lookup
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install_test.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}
+      ${CMAKE_SOURCE_DIR})
+  set_tests_properties(install_settings_lookup PROPERTIES TIMEOUT 120)
 endif()

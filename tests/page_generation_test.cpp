@@ -111,7 +111,7 @@ TEST(PageGenerationTest, UrlAndHtmlForms) {
                   "<img src=\"z.jpg\" alt=\"z.jpg\">", "*"}));
   std::string top = ReadFile(t.root.path / "index.html");
   for (const char* piece :
-       {"<a href=\"%5Bfilename%5D/index.html\">[filename]</a>",
+       {"<a href=\"%5Bfilename%5D/index.html\">&#91;filename&#93;</a>",
         "<a href=\"sub%20one/index.html\">sub one</a>", "<img src=\"%231.PNG\" alt=\"#1.PNG\">",
         "<img src=\"%2541.gif\" alt=\"%41.gif\">", "<img src=\"a%26b.BMP\" alt=\"a&amp;b.BMP\">",
         "<img src=\"%E5%86%99%E7%9C%9F.jpeg\" alt=\"写真.jpeg\">"}) {

@@ -74,6 +74,37 @@ TEST_F(RunFlowTest, ImagesOnlyInSubfoldersCountOnlyWhenTheTreeIsListed) {
   EXPECT_EQ(ReadFile(photos.path / "index.html"), "page 1\r\n<sub" + kSep + "a.jpg>\r\n*\r\n");
 }
 
+// Listing mode 2 gives a linked folder no page, so pictures that lie only
+// behind a link leave it nothing to write: the start check says so, while the
+// modes that list the tree on one page follow the link.
+TEST_F(RunFlowTest, PicturesOnlyBehindALinkCountInTheModesThatFollowIt) {
+  TempFolder elsewhere;
+  WriteFile(elsewhere.path / "a.jpg", "a");
+  fs::create_directory(photos.path / "real");
+  if (!MakeLink(elsewhere.path, photos.path / "real" / "linked")) GTEST_SKIP() << "no links here";
+  struct Case {
+    int mode;
+    int status;
+    std::string err;
+    std::vector<std::string> top;
+  } cases[] = {
+      {0, 1, kM3, {"real"}},
+      {1, 0, "", {"index.html", "real"}},
+      {2, 1, kM3, {"real"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    Installation app;
+    Install(app, kSettings, {{"t.dat", SimpleTemplate(c.mode)}});
+    RunResult r = RunProgram(app.program, {photos.Text()});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(ListFolder(photos.path), c.top);
+    EXPECT_EQ(ListFolder(photos.path / "real"), std::vector<std::string>{"linked"});
+    fs::remove(photos.path / "index.html");
+  }
+}
+
 TEST_F(RunFlowTest, AnOrdinaryFilePassesValidationButHasNothingToList) {
   WriteFile(photos.path / "a.jpg", "a");
   RunResult r = Run({Utf8Path(photos.path / "a.jpg")});

@@ -118,8 +118,8 @@ TEST(WriteFailureTest, AFolderWhereThePageShouldBeIsKept) {
 }
 
 // Placeholders in folder names are expanded again by later steps, so a
-// hostile name can multiply a page; the run stops at the limit instead of
-// exhausting memory, and the previous page stays.
+// hostile name can multiply a page; the run stops when the names would add
+// more than 256 MiB instead of exhausting memory, and the previous page stays.
 TEST(WriteFailureTest, APageMultipliedByPlaceholdersInNamesStopsAtTheLimit) {
   TempFolder base;
   std::string name;
@@ -137,7 +137,8 @@ TEST(WriteFailureTest, APageMultipliedByPlaceholdersInNamesStopsAtTheLimit) {
   RunResult r = RunProgram(app.program, {folder.string()});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "pagrimo: cannot build the page " + folder.string() +
-                       "/index.html: it would be larger than 256 MiB\n");
+                       "/index.html: placeholders in folder or file names would make it more "
+                       "than 256 MiB larger\n");
   EXPECT_EQ(ReadFile(folder / "index.html"), kPrevious);
   EXPECT_EQ(ListFolder(folder), (std::vector<std::string>{"a.jpg", "index.html"}));
 }

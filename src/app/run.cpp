@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/folder_picker.h"
 #include "collect/images.h"
@@ -49,12 +50,19 @@ int Run() {
     platform::ShowMessage(kNotAFolder + folder, 48, kErrorCaption);
     return kExitMessage;
   }
-  if (!HasAnyImage(folder, set.listingMode != 0)) {
+  // The check follows the pages' rule: listing mode 2 gives a linked folder
+  // no page, so pictures found only through links leave nothing to write.
+  if (!HasAnyImage(folder, set.listingMode != 0, set.listingMode != 2)) {
     platform::ShowMessage(kNothingToList, 48, kErrorCaption);
     return kExitMessage;
   }
   std::string pageFileName, failure;
-  if (!BuildPage(set, folder, true, pageFileName, failure)) {
+  std::vector<std::string> notices;
+  bool cancelled = false;
+  bool built = BuildPage(set, folder, true, pageFileName, failure, notices, cancelled);
+  if (cancelled) return kExitDone;  // the user stopped the thumbnails: quietly
+  if (!notices.empty()) platform::ReportNotices(notices);
+  if (!built) {
     platform::ReportFailure(failure);
     return kExitFailure;
   }

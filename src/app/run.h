@@ -3,7 +3,7 @@
 #pragma once
 
 /// Exit statuses of a run.
-inline constexpr int kExitDone = 0;     // pages written, or the chooser cancelled
+inline constexpr int kExitDone = 0;     // pages written, the chooser or the progress cancelled
 inline constexpr int kExitMessage = 1;  // ended after one of the run's messages
 inline constexpr int kExitFailure = 2;  // ended on an unexpected failure
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "collect/thumb_index.h"
 #include "page/text_helpers.h"
 #include "platform/platform.h"
 
@@ -18,6 +19,7 @@ namespace {
 struct Ancestors {
   std::vector<platform::FolderId> path;
   std::set<std::pair<std::uint64_t, std::uint64_t>> linked;
+  bool followLinks = true;  // false: links to folders are not entered at all
   void pop_back() { path.pop_back(); }
 };
 
@@ -33,7 +35,8 @@ bool EndsWith(const std::string& text, const char* suffix, size_t length) {
 
 // Appends the subfolder's path to ancestors when it may be entered: it can be
 // reached, is not already on the current path, is not too deep, and is not a
-// link to a folder that was entered through a link before.
+// link to a folder that was entered through a link before (nor a link at all
+// when links are not followed).
 bool Enter(const std::string& subfolder, Ancestors& ancestors) {
   if (ancestors.path.size() > kMaxFolderDepth) return false;
   platform::FolderId id;
@@ -42,7 +45,7 @@ bool Enter(const std::string& subfolder, Ancestors& ancestors) {
     return false;
   }
   if ((platform::GetAttributes(subfolder) & platform::kLinkAttribute) != 0 &&
-      !ancestors.linked.emplace(id.volume, id.index).second) {
+      (!ancestors.followLinks || !ancestors.linked.emplace(id.volume, id.index).second)) {
     return false;
   }
   ancestors.path.push_back(id);
@@ -125,7 +128,8 @@ void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* imag
   for (bool more = platform::StartEnumeration(scan, pattern, platform::kFolderAttribute, entry);
        more; more = platform::NextEntry(scan, entry)) {
     if (entry.isFolder) {
-      if (subfolders && entry.name != "." && entry.name != "..") {
+      if (subfolders && entry.name != "." && entry.name != ".." &&
+          !IsThumbnailFolderName(entry.name)) {
         subfolders->push_back(std::move(entry.name));
       }
     } else if (images && IsImageName(entry.name)) {
@@ -142,7 +146,8 @@ void CollectImages(const std::string& folder, ImageList& list, bool recurse) {
   CollectInto(WithTrailingSeparator(folder), "", list, recurse, ancestors);
 }
 
-bool HasAnyImage(const std::string& folder, bool recurse) {
+bool HasAnyImage(const std::string& folder, bool recurse, bool followLinks) {
   Ancestors ancestors = StartingAncestors(folder);
+  ancestors.followLinks = followLinks;
   return AnyImageIn(WithTrailingSeparator(folder), recurse, ancestors);
 }

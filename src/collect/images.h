@@ -32,4 +32,6 @@ void CollectImages(const std::string& folder, ImageList& list, bool recurse);
 void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images);
 
 /// True when CollectImages would find at least one image; stops at the first.
-bool HasAnyImage(const std::string& folder, bool recurse);
+/// Without followLinks, links to folders are not entered, as listing mode 2
+/// writes no page for them.
+bool HasAnyImage(const std::string& folder, bool recurse, bool followLinks = true);

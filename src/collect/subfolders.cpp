@@ -5,6 +5,7 @@
 #include <numeric>
 #include <string_view>
 
+#include "collect/thumb_index.h"
 #include "page/text_helpers.h"
 #include "platform/platform.h"
 
@@ -51,7 +52,8 @@ void ListSubfolders(const std::string& folder, NameList& list) {
   platform::DirEntry entry;
   for (bool more = platform::StartEnumeration(scan, path + "*", platform::kFolderAttribute, entry);
        more; more = platform::NextEntry(scan, entry)) {
-    if (entry.isFolder && entry.name != "." && entry.name != "..") {
+    if (entry.isFolder && entry.name != "." && entry.name != ".." &&
+        !IsThumbnailFolderName(entry.name)) {
       list.push_back(std::move(entry.name));
     }
   }

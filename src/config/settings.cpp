@@ -33,8 +33,8 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   return LookUpSetting(platform::ReadSettingsSection(path, section), key, defaultValue);
 }
 
-std::string ChooseTemplateName() {
-  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + "pagrimo.ini";
+std::string ChooseTemplateName(const std::string& settingsFolder) {
+  std::string path = WithTrailingSeparator(settingsFolder) + "pagrimo.ini";
   // One read of the section serves all 257 look-ups.
   SettingsEntries entries = platform::ReadSettingsSection(path, "Pagrimo");
   std::string name = LookUpSetting(entries, "default", "");

@@ -1,4 +1,4 @@
-// The settings file pagrimo.ini beside the executable, and the choice of the
+// The settings file pagrimo.ini (see settings_folder.h), and the choice of the
 // template file by the keys held down at start.
 #pragma once
 
@@ -21,7 +21,8 @@ std::string LookUpSetting(const SettingsEntries& entries, const std::string& key
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultValue, const std::string& path);
 
-/// The template file name: "default" of section "Pagrimo", overridden by the
-/// non-empty entry "0".."255" of every held virtual key, the highest code
-/// winning. Empty when nothing names a template.
-std::string ChooseTemplateName();
+/// The template file name from settingsFolder's pagrimo.ini: "default" of
+/// section "Pagrimo", overridden by the non-empty entry "0".."255" of every
+/// held virtual key, the highest code winning. Empty when nothing names a
+/// template.
+std::string ChooseTemplateName(const std::string& settingsFolder);

@@ -1,6 +1,7 @@
 #include "config/template_file.h"
 
 #include "config/settings.h"
+#include "config/settings_folder.h"
 #include "page/text_helpers.h"
 
 namespace {
@@ -82,9 +83,17 @@ bool ParseTemplate(const std::string& text, TemplateSet& set) {
          ReadSection(reader, set.fileItemText);
 }
 
+bool ParseThumbSize(const std::string& text, std::int32_t& size) {
+  std::int32_t value = 0;
+  if (!ParseNumber(text, value) || value < kMinThumbSize || value > kMaxThumbSize) return false;
+  size = value;
+  return true;
+}
+
 bool LoadTemplateSet(TemplateSet& set) {
-  std::string name = ChooseTemplateName();
-  std::string path = WithTrailingSeparator(platform::ExecutableFolder()) + name;
+  std::string folder = SettingsFolder();
+  std::string name = ChooseTemplateName(folder);
+  std::string path = WithTrailingSeparator(folder) + name;
   {
     platform::Enumeration found;
     platform::DirEntry entry;
@@ -95,5 +104,8 @@ bool LoadTemplateSet(TemplateSet& set) {
   }
   std::string text, reason;
   if (!platform::ReadTextFile(path, text, set.encoding, reason)) return false;
+  std::string settings = WithTrailingSeparator(folder) + "pagrimo.ini";
+  std::string size = ReadProfileString("Pagrimo", "thumbsize", "", settings);
+  if (!size.empty() && !ParseThumbSize(size, set.thumbSize)) return false;
   return ParseTemplate(text, set);
 }

@@ -7,6 +7,11 @@
 
 #include "platform/platform.h"
 
+/// The thumbnail size without a "thumbsize" setting, and the sizes allowed.
+inline constexpr std::int32_t kDefaultThumbSize = 400;
+inline constexpr std::int32_t kMinThumbSize = 16;
+inline constexpr std::int32_t kMaxThumbSize = 4096;
+
 /// What a run builds its pages from. Each section ends in CR LF.
 struct TemplateSet {
   std::int32_t listingMode = 0;  // 0 own images, 1 whole tree, 2 page per folder
@@ -17,6 +22,8 @@ struct TemplateSet {
   // Pages are written in the template's encoding: a template that starts with
   // the UTF-8 byte order mark gives UTF-8 pages with the mark.
   platform::TextEncoding encoding = platform::TextEncoding::kSystem;
+  // The longest side of a thumbnail: "thumbsize" of the settings file.
+  std::int32_t thumbSize = kDefaultThumbSize;
 };
 
 /// Reads a template's text line by line. Lines end at CR LF, a lone CR or a
@@ -41,7 +48,12 @@ bool ReadSection(TemplateReader& reader, std::string& section);
 /// 32-bit range, or a section without a first line.
 bool ParseTemplate(const std::string& text, TemplateSet& set);
 
-/// Chooses the template by the settings file and loads it from the
-/// executable's folder. Shows "<name>が見つかりません" when no plain file
-/// matches the name; false on any failure.
+/// The "thumbsize" setting: a whole number from kMinThumbSize to
+/// kMaxThumbSize, blanks around it allowed; false for anything else.
+bool ParseThumbSize(const std::string& text, std::int32_t& size);
+
+/// Chooses the template by the settings file and loads it from the folder
+/// that holds that file (see SettingsFolder()), with the thumbnail size of the
+/// settings file. Shows "<name>が見つかりません" when no plain file matches the
+/// name; false on any failure, a bad thumbnail size included.
 bool LoadTemplateSet(TemplateSet& set);

@@ -1,4 +1,5 @@
-// Expansion stays within its size limit, however its values multiply.
+// Expansion bounds what placeholders inside names add to a page, however
+// they multiply, but never the page's real content.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -8,24 +9,50 @@
 
 namespace {
 
-TEST(ExpansionLimitTest, ReplaceTextThrowsBeyondTheLimit) {
-  std::string big(kMaxTextBytes / 4, 'x');
+TEST(ExpansionLimitTest, OnlyWhatNamesAddIsBounded) {
+  // 1,000 bytes of budget stand for a page's 256 MiB.
+  const std::string list(1000, 'f');
   struct Case {
-    std::string source;
-    bool fits;
+    const char* what;
+    std::string text;
+    std::string path;
+    size_t budget;
+    size_t size;  // 0: throws
   } cases[] = {
-      {"[a][a][a][a]b", true},  // the limit exactly, then the tail
-      {"[a][a][a][a][a]", false},
+      {"the template's own lists, many times", "[filelist][filelist][filelist]", "/p/", 10, 3000},
+      {"a path holding the list once", "[path]", "/[filelist]/", 1000, 1002},
+      {"... over a smaller budget", "[path]", "/[filelist]/", 999, 0},
+      {"the list in the template and in the path", "[filelist][path]", "/[filelist]/", 1000, 2002},
+      {"a path that multiplies", "[path][path]", "/[filelist][filelist]/", 3999, 0},
+      {"a path that multiplies, within the budget", "[path][path]", "/[filelist][filelist]/", 4000,
+       4004},
+      {"a placeholder completed by the path's edge", "[file[path]", "list]/", 0, 1001},
   };
   for (const auto& c : cases) {
-    if (c.fits) {
-      EXPECT_EQ(ReplaceText(c.source, "[a]", big).size(),
-                c.source.size() / 3 * big.size() + c.source.size() % 3)
-          << c.source;
+    size_t budget = c.budget;
+    if (c.size == 0) {
+      EXPECT_THROW(ExpandPage(c.text, c.path, 1, 0, "", list, "", &budget), std::length_error)
+          << c.what;
     } else {
-      EXPECT_THROW(ReplaceText(c.source, "[a]", big), std::length_error) << c.source;
+      EXPECT_EQ(ExpandPage(c.text, c.path, 1, 0, "", list, "", &budget).size(), c.size) << c.what;
     }
   }
+}
+
+TEST(ExpansionLimitTest, ThePageSharesOneBudgetAmongItsItems) {
+  // Each item's name brings the 500-byte path twice: 1,000 bytes of growth.
+  std::string path = "/" + std::string(498, 'p') + "/", item, failure;
+  size_t budget = 2500;
+  for (int id = 1; id <= 2; ++id) {
+    ASSERT_TRUE(
+        ExpandFileItem("[filename]", path, "[path\\][path\\]", id, 3, item, failure, &budget));
+    EXPECT_EQ(item.size(), 1000u);
+  }
+  EXPECT_EQ(budget, 500u);
+  EXPECT_THROW(ExpandFileItem("[filename]", path, "[path\\][path\\]", 3, 3, item, failure, &budget),
+               std::length_error);
+  // The folder items draw on the same budget.
+  EXPECT_THROW(ExpandFolderItem("[reldir]", path, "[dir][dir]", "x", &budget), std::length_error);
 }
 
 TEST(ExpansionLimitTest, APageOfMultipliedValuesThrows) {

@@ -1,10 +1,12 @@
 #include "page/page_builder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
 #include "collect/images.h"
+#include "page/picture_steps.h"
 #include "page/text_helpers.h"
 #include "platform/platform.h"
 
@@ -14,24 +16,61 @@ using Ancestors = std::vector<platform::FolderId>;
 
 std::string Number(std::int64_t value) { return std::to_string(value); }
 
+// Values are searched again by later steps, so placeholders inside folder
+// and file names can multiply a page. What the template's own placeholders
+// bring is the page's real content and has no limit; what placeholders that
+// arrived inside values add is taken from the page's growth budget, and a page
+// that would overdraw it fails instead of exhausting memory.
+struct Expansion {
+  const std::string& section;  // the text as the template holds it
+  std::string text;            // the text being expanded
+  size_t& growthLeft;
+  // Set once a value with "[" was inserted. Until then every placeholder
+  // found needs one of the section's own "[", each used up when replaced, so
+  // the section's size bounds what the steps insert.
+  bool mayGrow = false;
+};
+
+size_t Occurrences(const std::string& text, const char* placeholder, size_t from, size_t length) {
+  size_t count = 0;
+  for (size_t at = text.find(placeholder, from, length); at != std::string::npos;
+       at = text.find(placeholder, at + length, length)) {
+    ++count;
+  }
+  return count;
+}
+
+// Replaces every occurrence of placeholder, the first of which is at `at`.
+// searchedAgain is false for the last step of a table, whose value no later
+// step looks into.
+void Replace(Expansion& e, const char* placeholder, size_t at, const std::string& value,
+             bool searchedAgain = true) {
+  if (e.mayGrow) {
+    size_t length = std::strlen(placeholder);
+    size_t found = Occurrences(e.text, placeholder, at, length);
+    size_t own = Occurrences(e.section, placeholder, 0, length);
+    if (found > own && !value.empty()) {
+      if (found - own > e.growthLeft / value.size()) throw std::length_error("page too large");
+      e.growthLeft -= (found - own) * value.size();
+    }
+  }
+  e.text = ReplaceText(e.text, placeholder, value);
+  if (searchedAgain && !e.mayGrow) e.mayGrow = value.find('[') != std::string::npos;
+}
+
 // One expansion step: every occurrence of placeholder is replaced by the value
 // that make() gives, which is computed only when the text holds it. A value
 // that already exists is passed by reference, so a long list is not copied.
 template <typename Make>
-void Step(std::string& text, const char* placeholder, Make make) {
-  if (text.find(placeholder) == std::string::npos) return;
-  text = ReplaceText(text, placeholder, make());
+void Step(Expansion& e, const char* placeholder, Make make, bool searchedAgain = true) {
+  size_t at = e.text.find(placeholder);
+  if (at == std::string::npos) return;
+  Replace(e, placeholder, at, make(), searchedAgain);
 }
 
 std::string PageFileNameFor(const TemplateSet& set, const std::string& folder, bool isTop) {
   if (set.pageNaming == 0 || (set.pageNaming != 1 && isTop)) return "index.html";
   return FolderDisplayName(folder) + ".html";
-}
-
-// Appends more to a list of expanded items, within the limit of a page.
-void AppendItem(std::string& list, const std::string& more) {
-  if (more.size() > kMaxTextBytes - list.size()) throw std::length_error("page too large");
-  list += more;
 }
 
 // The folder's own name: the last component of its path, without the trailing
@@ -51,8 +90,8 @@ std::string FolderOwnName(const std::string& folderPath) {
 // parentPage is the name of the page that links to this one (listing mode 2,
 // below the starting folder), empty elsewhere.
 bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
-                 const std::string& parentPage, Ancestors& ancestors, std::string& pageFileName,
-                 std::string& failure) {
+                 const std::string& parentPage, Ancestors& ancestors, ThumbnailWork* work,
+                 std::string& pageFileName, std::string& failure) {
   pageFileName.clear();
   if (set.listingMode < 0 || set.listingMode > 2) {
     failure = "unknown listing mode " + Number(set.listingMode);
@@ -64,10 +103,13 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
   const std::string pageName = PageFileNameFor(set, folder, isTop);
   NameList subfolderNames(1), subpageLinks(1);
   ImageList images;
+  PagePictures pictures;
   if (set.listingMode == 2) {
     // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
     ScanFolder(folder, &subfolders, &images);
+    // This folder's pictures are worked on while the subfolders are built.
+    if (work) PreparePagePictures(*work, folderPath, images, pictures);
     for (int k = 1; k <= EntryCount(subfolders); ++k) {
       const std::string& name = subfolders[k];
       std::string subfolder = folderPath + name;
@@ -81,7 +123,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       }
       ancestors.push_back(id);
       std::string subpage;
-      bool ok = BuildPageAt(set, subfolder, false, pageName, ancestors, subpage, failure);
+      bool ok = BuildPageAt(set, subfolder, false, pageName, ancestors, work, subpage, failure);
       ancestors.pop_back();
       if (!ok) return false;
       if (subpage.empty()) continue;
@@ -89,41 +131,60 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
       subpageLinks.push_back(WithTrailingSeparator(name) + subpage);
     }
   }
-  if (set.listingMode != 2) CollectImages(folder, images, set.listingMode == 1);
+  if (set.listingMode != 2) {
+    CollectImages(folder, images, set.listingMode == 1);
+    if (work) PreparePagePictures(*work, folderPath, images, pictures);
+  }
   platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
   int fileCount = EntryCount(images);
   int folderCount = EntryCount(subfolderNames);
   if (fileCount == 0 && folderCount == 0) return true;
+  if (work && !FinishPagePictures(*work, pictures)) return false;  // cancelled
 
   const std::string& name = pageName;
   std::string up =
       parentPage.empty() ? "" : ".." + std::string(1, platform::kSeparator) + parentPage;
   std::string dirList, fileList, item, page;
-  // Values are expanded again by later steps, so placeholders in folder and
-  // file names can multiply a page; past kMaxTextBytes the run ends instead of
+  // Placeholders in folder and file names may add kMaxGrowthBytes to the
+  // page, all its items together; past that the run ends instead of
   // exhausting memory, and the previous page stays.
+  size_t growthLeft = kMaxGrowthBytes;
   try {
     for (int k = 1; k <= folderCount; ++k) {
-      AppendItem(dirList, ExpandFolderItem(set.folderItemText, folderPath, subfolderNames[k],
-                                           subpageLinks[k]));
+      dirList += ExpandFolderItem(set.folderItemText, folderPath, subfolderNames[k],
+                                  subpageLinks[k], &growthLeft);
     }
     for (int j = 1; j <= fileCount; ++j) {
       // An image that vanished since it was listed ends the run with the
       // report; the page is not touched.
-      if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure)) {
+      if (!ExpandFileItem(set.fileItemText, folderPath, images[j], j, fileCount, item, failure,
+                          &growthLeft)) {
         return false;
+      }
+      if (work) {
+        auto [number, k] = pictures.refs[static_cast<size_t>(j)];
+        if (!ExpandPictureItem(item, folderPath, images[j], NotesOf(*work, number, k), failure)) {
+          return false;
+        }
       }
       // Items are alike in size: room for all of them, estimated from the
       // first, spares the list its repeated growing and copying.
-      if (j == 1) fileList.reserve(std::min(kMaxTextBytes, item.size() * 9 / 8 * fileCount));
-      AppendItem(fileList, item);
+      // Not when names have drawn on the budget: their growth is no measure.
+      if (j == 1 && growthLeft == kMaxGrowthBytes && item.size() < (size_t{1} << 32)) {
+        fileList.reserve(item.size() * 9 / 8 * fileCount);
+      }
+      fileList += item;
     }
-    page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList, up);
+    page = ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList, up,
+                      &growthLeft);
   } catch (const std::length_error&) {
-    failure = "cannot build the page " + folderPath + name + ": it would be larger than " +
-              Number(kMaxTextBytes >> 20) + " MiB";
+    failure = "cannot build the page " + folderPath + name +
+              ": placeholders in folder or file names would make it more than " +
+              Number(kMaxGrowthBytes >> 20) + " MiB larger";
     return false;
   }
+  // The lists are in the page now; the page is the only large text left.
+  std::string().swap(fileList);
   std::string reason;
   if (!platform::ReplaceTextFile(folderPath + name, page, set.encoding, reason)) {
     failure = "cannot write the page " + folderPath + name + ": " + reason;
@@ -136,8 +197,9 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, bool isTop,
 }  // namespace
 
 std::string ExpandFolderItem(const std::string& text, const std::string& folderPath,
-                             const std::string& name, const std::string& link) {
-  std::string r = text;
+                             const std::string& name, const std::string& link, size_t* growthLeft) {
+  size_t budget = kMaxGrowthBytes;
+  Expansion r{text, text, growthLeft ? *growthLeft : budget};
   Step(r, "[reldir]", [&]() -> const std::string& { return name; });
   Step(r, "[relfile]", [&]() -> const std::string& { return link; });
   Step(r, "[dir]", [&] { return folderPath + name; });
@@ -154,13 +216,14 @@ std::string ExpandFolderItem(const std::string& text, const std::string& folderP
   Step(r, "[relfile&]", [&] { return HtmlForm(link); });
   Step(r, "[dir&]", [&] { return HtmlForm(folderPath + name); });
   Step(r, "[file&]", [&] { return HtmlForm(folderPath + link); });
-  return r;
+  return std::move(r.text);
 }
 
 bool ExpandFileItem(const std::string& text, const std::string& folderPath,
                     const std::string& fileName, std::int32_t fileId, std::int32_t fileCount,
-                    std::string& result, std::string& failure) {
-  std::string r = text;
+                    std::string& result, std::string& failure, size_t* growthLeft) {
+  size_t budget = kMaxGrowthBytes;
+  Expansion r{text, text, growthLeft ? *growthLeft : budget};
   Step(r, "[path]", [&]() -> const std::string& { return folderPath; });
   Step(r, "[numfile]", [&] { return Number(fileCount); });
   Step(r, "[fileid]", [&] { return Number(fileId); });
@@ -177,27 +240,28 @@ bool ExpandFileItem(const std::string& text, const std::string& folderPath,
     if (!haveStamp) failure = "cannot read the size and time of " + path + ": " + reason;
     return haveStamp;
   };
-  if (r.find("[filesize]") != std::string::npos) {
+  if (size_t at = r.text.find("[filesize]"); at != std::string::npos) {
     if (!readStamp()) return false;
-    r = ReplaceText(r, "[filesize]", Number(stamp.size));
+    Replace(r, "[filesize]", at, Number(stamp.size));
   }
-  if (r.find("[filedate]") != std::string::npos) {
+  if (size_t at = r.text.find("[filedate]"); at != std::string::npos) {
     if (!readStamp()) return false;
-    r = ReplaceText(r, "[filedate]", platform::LocalDateTimeText(stamp.modified));
+    Replace(r, "[filedate]", at, platform::LocalDateTimeText(stamp.modified));
   }
   Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
   Step(r, "[filename\\]", [&] { return DoubleBackslashes(fileName); });
   Step(r, "[path%]", [&] { return UrlForm(folderPath); });
   Step(r, "[filename%]", [&] { return UrlForm(fileName); });
   Step(r, "[path&]", [&] { return HtmlForm(folderPath); });
-  Step(r, "[filename&]", [&] { return HtmlForm(fileName); });
-  result = std::move(r);
+  Step(
+      r, "[filename&]", [&] { return HtmlForm(fileName); }, false);
+  result = std::move(r.text);
   return true;
 }
 
 std::string ExpandPage(const std::string& text, const std::string& folderPath,
                        std::int32_t fileCount, std::int32_t folderCount, const std::string& dirList,
-                       const std::string& fileList, const std::string& up) {
+                       const std::string& fileList, const std::string& up, size_t* growthLeft) {
   // Pages whose template holds none of [name] [up] and their forms stay as
   // they were, even where the path inserted above holds such text.
   bool nameOrUp = false;
@@ -205,7 +269,8 @@ std::string ExpandPage(const std::string& text, const std::string& folderPath,
        {"[name]", "[name\\]", "[name%]", "[name&]", "[up]", "[up\\]", "[up%]", "[up&]"}) {
     nameOrUp = nameOrUp || text.find(p) != std::string::npos;
   }
-  std::string r = text;
+  size_t budget = kMaxGrowthBytes;
+  Expansion r{text, text, growthLeft ? *growthLeft : budget};
   Step(r, "[path]", [&]() -> const std::string& { return folderPath; });
   Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
   Step(r, "[path%]", [&] { return UrlForm(folderPath); });
@@ -226,14 +291,32 @@ std::string ExpandPage(const std::string& text, const std::string& folderPath,
     Step(r, "[up&]", [&] { return HtmlForm(up); });
   }
   Step(r, "[dirlist]", [&]() -> const std::string& { return dirList; });
-  Step(r, "[filelist]", [&]() -> const std::string& { return fileList; });
-  return r;
+  Step(
+      r, "[filelist]", [&]() -> const std::string& { return fileList; }, false);
+  return std::move(r.text);
 }
 
 bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,
                std::string& pageFileName, std::string& failure) {
+  std::vector<std::string> notices;
+  bool cancelled = false;
+  return BuildPage(set, folder, isTop, pageFileName, failure, notices, cancelled);
+}
+
+bool BuildPage(const TemplateSet& set, const std::string& folder, bool isTop,
+               std::string& pageFileName, std::string& failure, std::vector<std::string>& notices,
+               bool& cancelled) {
   Ancestors ancestors;
   platform::FolderId id;
   if (platform::GetFolderId(folder, id)) ancestors.push_back(id);
-  return BuildPageAt(set, folder, isTop, "", ancestors, pageFileName, failure);
+  ThumbnailWants wants = WantsOf(set.fileItemText, set.thumbSize);
+  if (!wants.Any()) {
+    return BuildPageAt(set, folder, isTop, "", ancestors, nullptr, pageFileName, failure);
+  }
+  ThumbnailWork work(wants);
+  bool ok = BuildPageAt(set, folder, isTop, "", ancestors, &work, pageFileName, failure);
+  notices = EndThumbnailWork(work);
+  cancelled = ThumbnailWorkCancelled(work);
+  if (cancelled) failure.clear();
+  return ok && !cancelled;
 }

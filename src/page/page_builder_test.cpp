@@ -90,7 +90,7 @@ TEST(ExpansionTest, UrlAndHtmlFormsComeAfterTheirTwins) {
   // A name holding a placeholder: the plain step inserts it early, so the
   // later forms expand it; the forms themselves insert no brackets.
   ASSERT_TRUE(ExpandFileItem("[filename]", p, "[filename&].jpg", 1, 1, r, failure));
-  EXPECT_EQ(r, "[filename&amp;].jpg.jpg");
+  EXPECT_EQ(r, "&#91;filename&amp;&#93;.jpg.jpg");
   EXPECT_EQ(ExpandFolderItem("[reldir%] [relfile%] [dir%] [file%] [reldir&] [relfile&] [dir&] "
                              "[file&]",
                              p, "x&y", "x&y" + S + "i.html"),
@@ -190,6 +190,26 @@ TEST(BuildPageTest, UpLinksFollowTheNamingRules) {
       EXPECT_EQ(Build(set, f.Text()), c.topPage);
       EXPECT_EQ(page(c.topPage), "|" + top + "\r\n");
     }
+  }
+}
+
+TEST(ExpansionTest, UrlAndHtmlFormsNeverInsertAPlaceholder) {
+  // Names that look like placeholders of every table: the "%" and "&" forms
+  // write their brackets as %5B %5D and &#91; &#93;, which no later step finds.
+  for (std::string name :
+       {"[filelist]", "[numfile]", "[dirlist]", "[path]", "[filename]", "[numfile] [filelist]",
+        "[fileid]", "[reldir]", "[file&]", "[name]", "[up]"}) {
+    SCOPED_TRACE(name);
+    std::string p = S + name + S, link = name + S + "index.html", r, failure;
+    ASSERT_TRUE(ExpandFileItem("[path%]|[filename%]|[path&]|[filename&]", p, name + ".jpg", 2, 3, r,
+                               failure));
+    EXPECT_EQ(r.find_first_of("[]"), std::string::npos) << r;
+    r = ExpandFolderItem("[reldir%]|[relfile%]|[dir%]|[file%]|[reldir&]|[relfile&]|[dir&]|[file&]",
+                         p, name, link);
+    EXPECT_EQ(r.find_first_of("[]"), std::string::npos) << r;
+    r = ExpandPage("[path%]|[path&]|[name%]|[name&]|[up%]|[up&]", p, 1, 1, "D", "F",
+                   ".." + S + name + ".html");
+    EXPECT_EQ(r.find_first_of("[]"), std::string::npos) << r;
   }
 }
 

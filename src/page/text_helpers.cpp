@@ -1,7 +1,5 @@
 #include "page/text_helpers.h"
 
-#include <stdexcept>
-
 #include "platform/platform.h"
 
 std::string WithTrailingSeparator(const std::string& path) {
@@ -20,9 +18,6 @@ std::string ReplaceText(const std::string& source, const std::string& find,
   // Searching the source past each occurrence is the same as searching the
   // working text behind the inserted replacement.
   do {
-    if ((hit - pos) + replacement.size() > kMaxTextBytes - result.size()) {
-      throw std::length_error("text too large");
-    }
     result.append(source, pos, hit - pos);
     result += replacement;
     pos = hit + find.size();
@@ -112,6 +107,12 @@ std::string HtmlForm(const std::string& text) {
         break;
       case '\'':
         out += "&#39;";
+        break;
+      case '[':
+        out += "&#91;";
+        break;
+      case ']':
+        out += "&#93;";
         break;
       default:
         out.push_back(c);

@@ -10,13 +10,14 @@
 /// tested.
 std::string WithTrailingSeparator(const std::string& path);
 
-/// The largest text that expansion builds: 256 MiB.
-inline constexpr size_t kMaxTextBytes = size_t{256} << 20;
+/// What placeholders inside inserted values (folder and file names) may add
+/// to one page, beyond what the template's own placeholders bring: 256 MiB.
+inline constexpr size_t kMaxGrowthBytes = size_t{256} << 20;
 
 /// Replaces every occurrence of find (non-empty; an empty find returns the
 /// source), left to right and case-sensitively. Inserted text is never
-/// searched again, so a replacement may contain find. Throws
-/// std::length_error when the result would be longer than kMaxTextBytes.
+/// searched again, so a replacement may contain find. The result has no
+/// limit of its own: expansion bounds what it inserts.
 std::string ReplaceText(const std::string& source, const std::string& find,
                         const std::string& replacement);
 
@@ -33,5 +34,6 @@ std::string FolderDisplayName(const std::string& path);
 /// file://server/share/x); a relative one stays relative.
 std::string UrlForm(const std::string& text);
 
-/// The HTML form of a text: & < > " ' become character references.
+/// The HTML form of a text: & < > " ' [ ] become character references, so
+/// the form can never hold a placeholder.
 std::string HtmlForm(const std::string& text);

@@ -94,6 +94,7 @@ TEST(TextHelpersTest, UrlFormEncodesEveryByteButTheSafeOnes) {
 TEST(TextHelpersTest, HtmlFormEscapesMarkupCharacters) {
   EXPECT_EQ(HtmlForm("<b>&\"'x</b>"), "&lt;b&gt;&amp;&quot;&#39;x&lt;/b&gt;");
   EXPECT_EQ(HtmlForm("&amp; 写真"), "&amp;amp; 写真");
+  EXPECT_EQ(HtmlForm("[numfile] [filelist&]"), "&#91;numfile&#93; &#91;filelist&amp;&#93;");
   EXPECT_EQ(HtmlForm(""), "");
 }
 

@@ -120,6 +120,32 @@ void ShowMessage(const std::string& text, int style, const std::string& caption)
 /// Reports an unexpected failure that ends the run.
 void ReportFailure(const std::string& text);
 
+/// Seconds since 1970-01-01 UTC of a civil date and time read as local time
+/// (the zone's rules for that day). False when it names no real time.
+bool LocalTimeSeconds(int year, int month, int day, int hour, int minute, int second,
+                      std::int64_t& seconds);
+
+/// Removes a file that pagrimo wrote itself (an outdated thumbnail). True when
+/// it is gone afterwards.
+bool RemoveOwnFile(const std::string& path, std::string& reason);
+
+/// Notices about a run that went on: one line each (pictures left without a
+/// thumbnail, folders where none could be written). POSIX prints each line to
+/// standard error after "pagrimo: "; Windows shows them in one message box at
+/// the end, or on standard error where none can be shown.
+void ReportNotices(const std::vector<std::string>& lines);
+
+/// Progress of a long piece of work, from the thread that started it. POSIX: a
+/// line on standard error when it is a terminal, else zenity's progress dialog
+/// on a desktop, else nothing; Windows: the shell's progress dialog, with
+/// Cancel. StartProgress shows it; EndProgress closes it (harmless when none).
+void StartProgress(const std::string& title);
+/// Moves the progress to done of total steps.
+void UpdateProgress(std::int64_t done, std::int64_t total);
+/// True once the user asked to stop the work (Cancel).
+bool ProgressCancelled();
+void EndProgress();
+
 /// The platform's folder chooser; the empty string when cancelled.
 std::string ChooseFolder(const std::string& title);
 
@@ -137,8 +163,60 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 /// Replaces the file at path with text, written in the given encoding. The text
 /// goes to a temporary file in the same folder that is renamed over the target
 /// only when complete, so a failure leaves the old file untouched and no
-/// temporary file behind. An existing read-only target is never replaced.
+/// temporary file behind. An existing read-only target is never replaced. A
+/// target that already holds exactly these bytes is not written at all; one
+/// that is replaced gets the new bytes flushed to disk before the rename (and
+/// on POSIX the folder after it), so a power loss leaves the old file or the
+/// new one, whole.
 bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
                      std::string& reason);
+
+/// The file format of a thumbnail: JPEG for opaque pictures, PNG for pictures
+/// with transparency.
+enum class ThumbnailFormat { kJpeg, kPng };
+
+/// What went wrong when a thumbnail could not be made.
+enum class ThumbnailFailure {
+  kNone,
+  kPicture,  // the picture cannot be read or decoded (truncated, not an image, empty)
+  kTarget    // the thumbnail cannot be written (read-only folder, disk full)
+};
+
+/// A thumbnail that was written.
+struct ThumbnailMade {
+  std::int32_t width = 0;  // pixel size of the thumbnail as written
+  std::int32_t height = 0;
+  ThumbnailFormat format = ThumbnailFormat::kJpeg;
+};
+
+/// Decodes the picture (first frame), applies its EXIF orientation, shrinks it
+/// so that its longest side is maxSide pixels (never enlarging; aspect kept),
+/// and writes it atomically (temporary file in the same folder, then rename)
+/// to targetStem + ".jpg" (opaque; quality about 85) or targetStem + ".png"
+/// (transparency kept). JPEGs are decoded at reduced scale. Callable from
+/// several threads at once on different pictures; the engine's per-thread
+/// set-up is its own business. On failure nothing is left behind and failure
+/// says which side failed, with the system's or decoder's reason.
+bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& targetStem,
+                   ThumbnailMade& made, ThumbnailFailure& failure, std::string& reason);
+
+/// Creates the folder that holds thumbnails (hidden on Windows: the hidden
+/// attribute; on POSIX its name starts with a dot). True when it exists
+/// afterwards.
+bool MakeThumbnailFolder(const std::string& path, std::string& reason);
+
+/// Reads up to count bytes of a regular file from offset; fewer (none at all
+/// past the end) when the file ends sooner. False, with the system's reason,
+/// when the file cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
+                   std::string& reason);
+
+/// The folders that may hold pagrimo.ini and the templates, in the order they
+/// are tried, without trailing separators. The first is always the executable's
+/// folder, and on Windows the only one. On POSIX it is followed by the user's
+/// $XDG_CONFIG_HOME/pagrimo (when that variable is an absolute path, else
+/// $HOME/.config/pagrimo) and by the installation's share/pagrimo, found
+/// beside the executable's folder (/usr/bin gives /usr/share/pagrimo).
+std::vector<std::string> SettingsFolderCandidates();
 
 }  // namespace platform

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -95,6 +96,61 @@ TEST(PosixFileTest, ReplaceTextFileKeepsTheOldFileOnFailure) {
   EXPECT_FALSE(platform::ReplaceTextFile((f.path / "missing" / "index.html").string(), "x",
                                          platform::TextEncoding::kSystem, reason));
   EXPECT_EQ(ListFolder(f.path), (std::vector<std::string>{"index.html", "taken.html"}));
+}
+
+// A page that already holds the new bytes is left as it is (same file, same
+// time); any difference, a link in its place included, replaces it.
+TEST(PosixFileTest, ReplaceTextFileLeavesAnEqualFileAlone) {
+  const std::string bom = "\xEF\xBB\xBF", big(200000, 'p');
+  const std::string bigEnd = big.substr(0, big.size() - 1) + "q";
+  using E = platform::TextEncoding;
+  struct Case {
+    const char* what;
+    std::string old;
+    std::string text;
+    E encoding;
+    bool link;  // the page is a link to a file with the old bytes
+    bool kept;
+  } cases[] = {
+      {"same bytes", "page", "page", E::kSystem, false, true},
+      {"same bytes behind the mark, over many blocks", bom + big, big, E::kUtf8Bom, false, true},
+      {"empty", "", "", E::kSystem, false, true},
+      {"the mark is missing", big, big, E::kUtf8Bom, false, false},
+      {"same size, other mark", "XYZ" + big, big, E::kUtf8Bom, false, false},
+      {"same size, last byte differs", bom + big, bigEnd, E::kUtf8Bom, false, false},
+      {"longer", "page", "pages", E::kSystem, false, false},
+      {"a link to the same bytes", "page", "page", E::kSystem, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder f;
+    fs::path page = f.path / "index.html", target = f.path / "target";
+    WriteFile(c.link ? target : page, c.old);
+    if (c.link) fs::create_symlink(target, page);
+    struct timespec old[2] = {{978307200, 0}, {978307200, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, page.c_str(), old, 0), 0);
+    struct stat before {};
+    ASSERT_EQ(lstat(page.c_str(), &before), 0);
+    std::string reason;
+    ASSERT_TRUE(platform::ReplaceTextFile(page.string(), c.text, c.encoding, reason)) << reason;
+    struct stat after {};
+    ASSERT_EQ(lstat(page.c_str(), &after), 0);
+    EXPECT_EQ(ReadFile(page), (c.encoding == E::kUtf8Bom ? bom : "") + c.text);
+    EXPECT_EQ(after.st_ino == before.st_ino, c.kept);
+    EXPECT_EQ(after.st_mtim.tv_sec == 978307200, c.kept);
+    EXPECT_TRUE(S_ISREG(after.st_mode));
+    if (c.link) {
+      EXPECT_EQ(ReadFile(target), c.old);
+    }
+    EXPECT_EQ(ListFolder(f.path).size(), c.link ? 2u : 1u);  // no temporary file left
+  }
+  // A read-only page is refused even when nothing would change.
+  TempFolder f;
+  std::string page = (f.path / "index.html").string(), reason;
+  WriteFile(page, "same");
+  fs::permissions(page, fs::perms::owner_read, fs::perm_options::replace);
+  EXPECT_FALSE(platform::ReplaceTextFile(page, "same", E::kSystem, reason));
+  EXPECT_EQ(reason, "the existing page is read-only");
 }
 
 TEST(PosixFileTest, ReadTextFileDetectsTheByteOrderMark) {

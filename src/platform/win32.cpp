@@ -10,17 +10,100 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <map>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32_internal.h"
 
 namespace platform {
+namespace win32 {
+
+DWORD EncodeFlags(UINT codePage, UINT acp) {
+  // CP_ACP stands for the system's code page, which may itself be UTF-8.
+  UINT resolved = codePage == CP_ACP ? acp : codePage;
+  return resolved == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+}
+
+bool Encode(UINT codePage, const std::wstring& wide, std::string& bytes) {
+  bytes.clear();
+  if (wide.empty()) return true;
+  // Characters that the ANSI code page lacks become its default character;
+  // no look-alike is put in their place (a full-width backslash stays no
+  // backslash).
+  DWORD flags = EncodeFlags(codePage, GetACP());
+  int size = static_cast<int>(wide.size());
+  int length =
+      WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return false;
+  bytes.assign(static_cast<size_t>(length), '\0');
+  if (WideCharToMultiByte(codePage, flags, wide.data(), size, bytes.data(), length, nullptr,
+                          nullptr) != length) {
+    bytes.clear();
+    return false;
+  }
+  return true;
+}
+
+std::wstring LongPath(const std::wstring& path) {
+  auto startsWith = [](const std::wstring& text, const wchar_t* prefix) {
+    return text.compare(0, std::wcslen(prefix), prefix) == 0;
+  };
+  if (path.empty() || startsWith(path, L"\\\\?\\") || startsWith(path, L"\\\\.\\")) return path;
+  // The full path resolves "." and "..", turns "/" into "\\" and drops
+  // trailing dots and blanks, as Windows does to every path without the prefix.
+  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  if (startsWith(full, L"\\\\?\\") || startsWith(full, L"\\\\.\\")) return full;
+  if (startsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  return full;
+}
+
+FolderId IdentityOf(DWORD serial, std::uint64_t index, HANDLE folder) {
+  if (index != 0) return FolderId{serial, index};
+  // No index (some shares): the folder's final path names it. Each distinct
+  // path gets a number of its own; bit 32 of the volume keeps these apart
+  // from identities made of a real 32-bit serial and index.
+  static std::map<std::wstring, std::uint64_t> numbers;
+  static std::uint64_t unnamed = 0;
+  const std::uint64_t pathVolume = (std::uint64_t{1} << 32) | serial;
+  std::wstring path(1024, L'\0');
+  for (;;) {
+    DWORD length = GetFinalPathNameByHandleW(folder, path.data(), static_cast<DWORD>(path.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) {
+      // Not even a path: an identity equal to no other, so the folder is
+      // still entered (the depth limit ends any cycle through it).
+      return FolderId{pathVolume | (std::uint64_t{1} << 33), ++unnamed};
+    }
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.assign(length + 1, L'\0');
+  }
+  auto found = numbers.emplace(path, numbers.size() + 1).first;
+  return FolderId{pathVolume, found->second};
+}
+
+}  // namespace win32
+
 namespace {
+
+using win32::LongPath;
 
 struct EnumState {
   HANDLE find = INVALID_HANDLE_VALUE;
   unsigned mask = 0;
+  std::wstring folder;   // the pattern up to its last separator, for links
   bool pending = false;  // data holds an entry not yet looked at
   WIN32_FIND_DATAW data{};
 };
@@ -38,24 +121,16 @@ std::wstring Decode(UINT codePage, const char* bytes, size_t size) {
   return wide;
 }
 
-std::string Encode(UINT codePage, const wchar_t* wide, size_t size) {
-  if (size == 0) return std::string();
-  // Characters that the ANSI code page lacks become its default character;
-  // no look-alike is put in their place (a full-width backslash stays no
-  // backslash). The flag is not allowed with UTF-8.
-  DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  int length = WideCharToMultiByte(codePage, flags, wide, static_cast<int>(size), nullptr, 0,
-                                   nullptr, nullptr);
-  if (length <= 0) return std::string();
-  std::string bytes(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(codePage, flags, wide, static_cast<int>(size), bytes.data(), length, nullptr,
-                      nullptr);
-  return bytes;
-}
-
 std::wstring Wide(const std::string& text) { return Decode(CP_UTF8, text.data(), text.size()); }
 
-std::string Utf8(const wchar_t* wide, size_t size) { return Encode(CP_UTF8, wide, size); }
+// The long form of a UTF-8 path, for the file calls.
+std::wstring Long(const std::string& path) { return LongPath(Wide(path)); }
+
+std::string Utf8(const wchar_t* wide, size_t size) {
+  std::string bytes;
+  win32::Encode(CP_UTF8, std::wstring(wide, size), bytes);
+  return bytes;
+}
 std::string Utf8(const std::wstring& wide) { return Utf8(wide.data(), wide.size()); }
 
 // The system's own text for an error code, without the line end it ends in.
@@ -80,11 +155,30 @@ std::wstring TrimBlanks(const std::wstring& text) {
   return text.substr(begin, end - begin + 1);
 }
 
-bool Admits(const WIN32_FIND_DATAW& data, unsigned mask) {
-  DWORD attributes = data.dwFileAttributes;
+bool Admits(DWORD attributes, unsigned mask) {
   if ((attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) return false;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return (mask & kFolderAttribute) != 0;
   return true;
+}
+
+// What a path leads to, links followed: its information from an open handle.
+// False when it cannot be opened, as for a link that leads nowhere.
+bool TargetInformation(const std::wstring& longPath, BY_HANDLE_FILE_INFORMATION& info) {
+  // Backup semantics let CreateFileW open a folder; no access right is needed
+  // to read its information.
+  HANDLE handle = CreateFileW(longPath.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool ok = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  return ok;
+}
+
+std::int64_t Seconds(const FILETIME& time) {
+  auto ticks =
+      static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+  return ticks / kTicksPerSecond - kEpochDifference;
 }
 
 // Writes "caption: text" and a line end, in UTF-8, to standard error: the
@@ -148,13 +242,35 @@ bool WriteAll(HANDLE file, const char* data, size_t size) {
   return true;
 }
 
-// Creates a new, empty temporary file in folder (which ends in a separator or
-// is empty); its name is returned in temp.
+// Whether the file at path (in the long form) holds exactly bytes: the sizes
+// are compared first, the contents only when they match. False when the file
+// cannot be read.
+bool HoldsBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool same = GetFileSizeEx(file, &size) != 0 &&
+              static_cast<std::uint64_t>(size.QuadPart) == std::uint64_t{bytes.size()};
+  char buffer[65536];
+  for (size_t done = 0; same && done < bytes.size();) {
+    DWORD want = static_cast<DWORD>(std::min(sizeof buffer, bytes.size() - done)), got = 0;
+    same = ReadFile(file, buffer, want, &got, nullptr) && got > 0 &&
+           std::memcmp(buffer, bytes.data() + done, got) == 0;
+    done += got;
+  }
+  CloseHandle(file);
+  return same;
+}
+
+// Creates a new, empty temporary file in folder (which ends in a separator);
+// its name, short so that it fits wherever the page's name does, is returned
+// in temp.
 HANDLE CreateTemporaryFile(const std::wstring& folder, std::wstring& temp) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = folder + L"~pagrimo-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter) + L".tmp";
+    temp = folder + L"~pg" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(++counter) + L".tmp";
     HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
@@ -210,9 +326,11 @@ bool StartEnumeration(Enumeration& e, const std::string& pattern, unsigned mask,
   // A pattern that ends in a separator (or is empty) lists the folder's own
   // entries; FindFirstFileExW itself finds nothing for it.
   if (wide.empty() || wide.back() == L'\\' || wide.back() == L'/') wide += L'*';
+  wide = LongPath(wide);
   auto* s = new EnumState;
   e.state = s;
   s->mask = mask;
+  s->folder = wide.substr(0, wide.find_last_of(L'\\') + 1);
   s->find = FindFirstFileExW(wide.c_str(), FindExInfoBasic, &s->data, FindExSearchNameMatch,
                              nullptr, FIND_FIRST_EX_LARGE_FETCH);
   s->pending = s->find != INVALID_HANDLE_VALUE;
@@ -225,9 +343,18 @@ bool NextEntry(Enumeration& e, DirEntry& entry) {
   while (s->find != INVALID_HANDLE_VALUE) {
     if (!s->pending && !FindNextFileW(s->find, &s->data)) break;
     s->pending = false;
-    if (!Admits(s->data, s->mask)) continue;
+    DWORD attributes = s->data.dwFileAttributes;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0) {
+      // A link counts as what it leads to; one that leads nowhere is skipped.
+      BY_HANDLE_FILE_INFORMATION target{};
+      if (!TargetInformation(s->folder + s->data.cFileName, target)) continue;
+      attributes = (attributes & ~FILE_ATTRIBUTE_DIRECTORY) |
+                   (target.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    if (!Admits(attributes, s->mask)) continue;
     entry.name = Utf8(std::wstring(s->data.cFileName));
-    entry.isFolder = (s->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
   }
   EndEnumeration(e);
@@ -243,25 +370,26 @@ void EndEnumeration(Enumeration& e) {
 }
 
 unsigned GetAttributes(const std::string& path) {
-  DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  DWORD attributes = GetFileAttributesW(Long(path).c_str());
   return attributes == INVALID_FILE_ATTRIBUTES ? 0 : static_cast<unsigned>(attributes);
 }
 
 bool GetFolderId(const std::string& path, FolderId& id) {
   // Backup semantics let CreateFileW open a folder; no access right is needed
   // to read its identity.
-  HANDLE handle = CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE handle = CreateFileW(Long(path).c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};
   bool ok = GetFileInformationByHandle(handle, &info) != 0 &&
             (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (ok) {
+    id = win32::IdentityOf(info.dwVolumeSerialNumber,
+                           (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, handle);
+  }
   CloseHandle(handle);
-  if (!ok) return false;
-  id.volume = info.dwVolumeSerialNumber;
-  id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-  return true;
+  return ok;
 }
 
 // Windows looks each path up whole; a batch changes nothing here.
@@ -269,17 +397,26 @@ FileStampBatch::FileStampBatch() {}
 FileStampBatch::~FileStampBatch() {}
 
 bool GetFileStamp(const std::string& path, FileStamp& stamp, std::string& reason) {
+  std::wstring file = Long(path);
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
     reason = SystemReason(GetLastError());
     return false;
   }
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // The attributes describe the link itself: ask what it leads to.
+    BY_HANDLE_FILE_INFORMATION target{};
+    if (!TargetInformation(file, target)) {
+      reason = SystemReason(GetLastError());
+      return false;
+    }
+    data.nFileSizeHigh = target.nFileSizeHigh;
+    data.nFileSizeLow = target.nFileSizeLow;
+    data.ftLastWriteTime = target.ftLastWriteTime;
+  }
   stamp.size =
       static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
-  auto ticks =
-      static_cast<std::int64_t>((std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
-                                data.ftLastWriteTime.dwLowDateTime);
-  stamp.modified = ticks / kTicksPerSecond - kEpochDifference;
+  stamp.modified = Seconds(data.ftLastWriteTime);
   return true;
 }
 
@@ -401,7 +538,7 @@ std::string ChooseFolder(const std::string& title) {
 bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& encoding,
                   std::string& reason) {
   std::string bytes;
-  if (!ReadWholeFile(Wide(path), bytes, reason)) return false;
+  if (!ReadWholeFile(Long(path), bytes, reason)) return false;
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     encoding = TextEncoding::kUtf8Bom;
     text = bytes.substr(3);
@@ -415,9 +552,15 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 
 bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
                      std::string& reason) {
-  std::wstring target = Wide(path);
+  return win32::ReplaceTextFileIn(CP_ACP, path, text, encoding, reason);
+}
+
+bool win32::ReplaceTextFileIn(UINT codePage, const std::string& path, const std::string& text,
+                              TextEncoding encoding, std::string& reason) {
+  std::wstring target = Long(path);
   DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
+  const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
+  if (replacing) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       reason = "a folder stands where the page should be written";
       return false;
@@ -430,12 +573,15 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
   std::string bytes;
   if (encoding == TextEncoding::kUtf8Bom) {
     bytes = "\xEF\xBB\xBF" + text;
-  } else {
-    std::wstring wide = Wide(text);
-    bytes = Encode(CP_ACP, wide.data(), wide.size());
+  } else if (!win32::Encode(codePage, Wide(text), bytes)) {
+    reason = "the text cannot be converted to the system's code page (" +
+             SystemReason(GetLastError()) + ")";
+    return false;
   }
-  size_t slash = target.find_last_of(L"\\/");
-  std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
+  // A page that already holds these bytes is left as it is, with its time.
+  if (replacing && HoldsBytes(target, bytes)) return true;
+  size_t slash = target.find_last_of(L'\\');
+  std::wstring folder = target.substr(0, slash + 1);
   std::wstring temp;
   HANDLE file = CreateTemporaryFile(folder, temp);
   if (file == INVALID_HANDLE_VALUE) {
@@ -444,11 +590,20 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
   }
   bool ok = WriteAll(file, bytes.data(), bytes.size());
   DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+  // The new page reaches the disk before it takes the old one's place, so a
+  // power loss leaves the old page or the new one, never an empty one. A new
+  // page has no old one to lose.
+  if (ok && replacing && !FlushFileBuffers(file)) {
+    ok = false;
+    error = GetLastError();
+  }
   if (!CloseHandle(file) && ok) {
     ok = false;
     error = GetLastError();
   }
-  if (ok && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  const DWORD moveFlags =
+      MOVEFILE_REPLACE_EXISTING | (replacing ? MOVEFILE_WRITE_THROUGH : DWORD{0});
+  if (ok && !MoveFileExW(temp.c_str(), target.c_str(), moveFlags)) {
     ok = false;
     error = GetLastError();
   }
@@ -458,5 +613,52 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
   }
   return ok;
 }
+
+bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, std::string& bytes,
+                   std::string& reason) {
+  bytes.clear();
+  if (offset < 0) {
+    reason = SystemReason(ERROR_NEGATIVE_SEEK);
+    return false;
+  }
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    reason = SystemReason(GetLastError());
+    return false;
+  }
+  LARGE_INTEGER at;
+  at.QuadPart = offset;
+  if (GetFileType(file) != FILE_TYPE_DISK || !SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) {
+    reason =
+        GetFileType(file) != FILE_TYPE_DISK ? "not a regular file" : SystemReason(GetLastError());
+    CloseHandle(file);
+    return false;
+  }
+  bytes.resize(count);
+  size_t have = 0;
+  while (have < count) {
+    DWORD chunk = count - have > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count - have);
+    DWORD got = 0;
+    if (!ReadFile(file, bytes.data() + have, chunk, &got, nullptr)) {
+      reason = SystemReason(GetLastError());
+      CloseHandle(file);
+      bytes.clear();
+      return false;
+    }
+    if (got == 0) break;
+    have += got;
+  }
+  CloseHandle(file);
+  bytes.resize(have);
+  return true;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+// The portable program keeps its settings and templates beside it, always.
+std::vector<std::string> SettingsFolderCandidates() { return {ExecutableFolder()}; }
 
 }  // namespace platform

@@ -1,11 +1,15 @@
 // The Windows platform layer on real files, checked against the Windows
 // functions it stands for. Runs under wine with code page 932 in CI.
+// Wine follows Unix links itself, has no 260-character limit and reports a
+// file index everywhere, so those cases are checked through the decisions
+// that the layer makes.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 
 #include "platform/platform.h"
+#include "platform/win32_internal.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -23,6 +27,8 @@ std::wstring Wide(const std::string& text) {
 }
 
 int Sign(int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
+
+std::vector<std::string> Enumerate(const std::string& pattern, unsigned mask);
 
 TEST(Win32TextTest, CollationKeysOrderAsCompareStringEx) {
   const char* pairs[][2] = {
@@ -74,6 +80,156 @@ TEST(Win32FilesTest, TextFilesInTheCodePageAndInUtf8) {
     EXPECT_EQ(encoding, c.encoding);
   }
   EXPECT_EQ(testing_support::ListFolder(folder.path), std::vector<std::string>{"page.html"});
+}
+
+TEST(Win32FilesTest, PagesInTheUtf8CodePageAndFailedConversions) {
+  // Windows refuses WC_NO_BEST_FIT_CHARS for UTF-8, also when it is the ANSI
+  // code page; the flag keeps look-alikes out of every other code page.
+  struct FlagCase {
+    UINT codePage, acp;
+    DWORD flags;
+  } flagCases[] = {
+      {CP_ACP, 932, WC_NO_BEST_FIT_CHARS}, {CP_ACP, 65001, 0}, {CP_UTF8, 932, 0}, {65001, 1252, 0},
+      {932, 65001, WC_NO_BEST_FIT_CHARS},
+  };
+  for (const auto& c : flagCases) {
+    EXPECT_EQ(platform::win32::EncodeFlags(c.codePage, c.acp), c.flags)
+        << c.codePage << " on " << c.acp;
+  }
+  std::string bytes;
+  ASSERT_TRUE(platform::win32::Encode(CP_UTF8, Wide("表\\ソ한"), bytes));
+  EXPECT_EQ(bytes, "表\\ソ한");
+
+  struct Case {
+    const char* what;
+    UINT codePage;
+    bool ok;
+    std::string page;  // afterwards
+  } cases[] = {
+      {"UTF-8 as the system's code page", CP_UTF8, true, "表\\ソ한\r\n"},
+      {"code page 932", 932, true, "\x95\x5C\\\x83\x5C?\r\n"},
+      {"a code page that Windows lacks", 12345, false, "old"},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    fs::path page = folder.path / "index.html";
+    WriteFile(page, "old");
+    std::string reason;
+    EXPECT_EQ(platform::win32::ReplaceTextFileIn(c.codePage, Utf8Path(page), "表\\ソ한\r\n",
+                                                 platform::TextEncoding::kSystem, reason),
+              c.ok)
+        << c.what;
+    EXPECT_EQ(reason.empty(), c.ok) << c.what << ": " << reason;
+    EXPECT_EQ(ReadFile(page), c.page) << c.what;
+    EXPECT_EQ(testing_support::ListFolder(folder.path), std::vector<std::string>{"index.html"})
+        << c.what;
+  }
+}
+
+// Sets the last-write time of a file to seconds after 1970.
+void SetWriteTime(const fs::path& file, std::int64_t seconds) {
+  std::uint64_t ticks = static_cast<std::uint64_t>(seconds + 11644473600LL) * 10000000ULL;
+  FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  HANDLE handle = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetFileTime(handle, nullptr, nullptr, &time));
+  CloseHandle(handle);
+}
+
+TEST(Win32FilesTest, AnUnchangedPageIsNotRewritten) {
+  const std::int64_t old = 1000000000;
+  struct Case {
+    const char* what;
+    std::string before;  // "<missing>": no page yet
+    platform::TextEncoding encoding;
+    std::string text, after;
+    bool keepsTime;
+  } cases[] = {
+      {"same bytes", "<a.jpg>\r\n", platform::TextEncoding::kSystem, "<a.jpg>\r\n", "<a.jpg>\r\n",
+       true},
+      {"same bytes with the byte order mark", "\xEF\xBB\xBF表", platform::TextEncoding::kUtf8Bom,
+       "表", "\xEF\xBB\xBF表", true},
+      {"both empty", "", platform::TextEncoding::kSystem, "", "", true},
+      {"same size, other bytes", "<a.jpg>\r\n", platform::TextEncoding::kSystem, "<b.jpg>\r\n",
+       "<b.jpg>\r\n", false},
+      {"longer", "<a.jpg>", platform::TextEncoding::kSystem, "<a.jpg><b.jpg>", "<a.jpg><b.jpg>",
+       false},
+      {"shorter", "<a.jpg><b.jpg>", platform::TextEncoding::kSystem, "<a.jpg>", "<a.jpg>", false},
+      {"a new page", "<missing>", platform::TextEncoding::kSystem, "<a.jpg>", "<a.jpg>", false},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    fs::path page = folder.path / "index.html";
+    if (c.before != "<missing>") {
+      WriteFile(page, c.before);
+      SetWriteTime(page, old);
+    }
+    std::string reason;
+    ASSERT_TRUE(platform::ReplaceTextFile(Utf8Path(page), c.text, c.encoding, reason))
+        << c.what << ": " << reason;
+    EXPECT_EQ(ReadFile(page), c.after) << c.what;
+    platform::FileStamp stamp;
+    ASSERT_TRUE(platform::GetFileStamp(Utf8Path(page), stamp, reason)) << reason;
+    EXPECT_EQ(stamp.modified == old, c.keepsTime) << c.what;
+    EXPECT_EQ(testing_support::ListFolder(folder.path), std::vector<std::string>{"index.html"})
+        << c.what;
+  }
+}
+
+TEST(Win32FilesTest, LongPaths) {
+  using platform::win32::LongPath;
+  struct Case {
+    std::wstring path, wanted;
+  } cases[] = {
+      {L"C:\\photos\\a.jpg", L"\\\\?\\C:\\photos\\a.jpg"},
+      {L"C:/photos/./x/../a.jpg", L"\\\\?\\C:\\photos\\a.jpg"},
+      {L"C:\\photos\\", L"\\\\?\\C:\\photos\\"},
+      {L"C:\\photos\\*", L"\\\\?\\C:\\photos\\*"},
+      {L"C:\\photos\\a..", L"\\\\?\\C:\\photos\\a"},
+      {L"\\\\server\\share\\photos", L"\\\\?\\UNC\\server\\share\\photos"},
+      {L"//server/share/photos/", L"\\\\?\\UNC\\server\\share\\photos\\"},
+      {L"\\\\?\\C:\\photos\\..", L"\\\\?\\C:\\photos\\.."},
+      {L"\\\\.\\NUL", L"\\\\.\\NUL"},
+      {L"", L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LongPath(c.path), c.wanted) << fs::path(c.path).string();
+  }
+  // A relative path is taken from the current folder.
+  wchar_t current[32768];
+  DWORD length = GetCurrentDirectoryW(32768, current);
+  ASSERT_GT(length, 2u);
+  std::wstring here(current, length);
+  if (here.back() != L'\\') here += L'\\';
+  EXPECT_EQ(LongPath(L"a.jpg"), L"\\\\?\\" + here + L"a.jpg");
+
+  // Every file call on a folder far past 260 characters.
+  TempFolder root;
+  fs::path deep = root.path / std::string(240, 'a') / std::string(240, 'b');
+  fs::create_directories(deep / "sub");
+  WriteFile(deep / "c.jpg", "12345");
+  const std::string p = Utf8Path(deep);
+  ASSERT_GT(p.size(), 500u);
+  EXPECT_EQ(Enumerate(p + "\\", 16), (std::vector<std::string>{"..\\", ".\\", "c.jpg", "sub\\"}));
+  EXPECT_EQ(platform::GetAttributes(p + "\\sub") & platform::kFolderAttribute,
+            platform::kFolderAttribute);
+  platform::FolderId id;
+  EXPECT_TRUE(platform::GetFolderId(p + "\\sub", id));
+  platform::FileStamp stamp;
+  std::string reason, text;
+  ASSERT_TRUE(platform::GetFileStamp(p + "\\c.jpg", stamp, reason)) << reason;
+  EXPECT_EQ(stamp.size, 5);
+  const std::string page = p + "\\" + std::string(240, 'p') + ".html";
+  ASSERT_TRUE(platform::ReplaceTextFile(page, "x", platform::TextEncoding::kSystem, reason))
+      << reason;
+  ASSERT_TRUE(platform::ReplaceTextFile(page, "yy", platform::TextEncoding::kSystem, reason))
+      << reason;
+  platform::TextEncoding encoding;
+  ASSERT_TRUE(platform::ReadTextFile(page, text, encoding, reason)) << reason;
+  EXPECT_EQ(text, "yy");
+  EXPECT_EQ(Enumerate(p + "\\*", 0),
+            (std::vector<std::string>{"c.jpg", std::string(240, 'p') + ".html"}));
 }
 
 TEST(Win32FilesTest, ReplaceTextFileRefusesAndLeavesNothingBehind) {
@@ -203,6 +359,87 @@ TEST(Win32FilesTest, FileStampAndDateText) {
   EXPECT_NE(text.find("46:40"), std::string::npos) << text;
 }
 
+// Runs a Unix shell script in folder, as a user of wine may; the script ends
+// by making a marker file, which is waited for (wine cannot wait for a Unix
+// process). False where no Unix program can be started (on Windows itself)
+// or the marker never comes.
+bool RunUnixScript(const fs::path& folder, const std::string& script) {
+  // Wine's own export gives the folder's Unix path.
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  HMODULE kernel = GetModuleHandleW(L"kernel32");
+  auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")));
+  if (unixName == nullptr) return false;
+  char* unixFolder = unixName(folder.c_str());
+  if (unixFolder == nullptr) return false;
+  std::wstring command = L"/bin/sh -c \"cd '" + Wide(unixFolder) + L"' && " + Wide(script) +
+                         L" && touch script-done\"";
+  HeapFree(GetProcessHeap(), 0, unixFolder);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int i = 0; i < 200 && !fs::exists(folder / "script-done"); ++i) Sleep(50);
+  std::error_code error;
+  return fs::remove(folder / "script-done", error);
+}
+
+// Unix links in a folder, removed again before the folder goes (the
+// folder's removal cannot see links that lead nowhere).
+struct UnixLinks {
+  fs::path folder;
+  std::string names;
+  bool made = false;
+  UnixLinks(const fs::path& where, const std::vector<std::pair<std::string, std::string>>& links)
+      : folder(where) {
+    std::string script = "true";
+    for (const auto& [name, target] : links) {
+      script += " && ln -s " + target + " " + name;
+      names += " " + name;
+    }
+    made = RunUnixScript(folder, script);
+  }
+  ~UnixLinks() {
+    if (made) RunUnixScript(folder, "rm -f" + names);
+  }
+};
+
+TEST(Win32FilesTest, LinksCountAsWhatTheyLeadTo) {
+  TempFolder folder;
+  const fs::path& f = folder.path;
+  WriteFile(f / "a.jpg", "12345");
+  WriteFile(f / "sub" / "b.jpg", "b");
+  SetWriteTime(f / "a.jpg", 1000000000);
+  // Wine shows a link to a file as that file and hides one that leads
+  // nowhere; a link to a folder shows as a folder that is a reparse point.
+  UnixLinks links(f, {{"link.jpg", "a.jpg"},
+                      {"dangling.jpg", "nowhere.jpg"},
+                      {"dirlink", "sub"},
+                      {"danglingdir", "nowhere"}});
+  if (!links.made) GTEST_SKIP() << "no Unix links here";
+  const std::string p = folder.Text();
+  EXPECT_EQ(Enumerate(p + "\\*", 16),
+            (std::vector<std::string>{"..\\", ".\\", "a.jpg", "dirlink\\", "link.jpg", "sub\\"}));
+  EXPECT_EQ(Enumerate(p + "\\*", 0), (std::vector<std::string>{"a.jpg", "link.jpg"}));
+  EXPECT_EQ(Enumerate(p + "\\dirlink\\*", 0), std::vector<std::string>{"b.jpg"});
+  platform::FileStamp stamp;
+  std::string reason;
+  ASSERT_TRUE(platform::GetFileStamp(p + "\\link.jpg", stamp, reason)) << reason;
+  EXPECT_EQ(stamp.size, 5);
+  EXPECT_EQ(stamp.modified, 1000000000);
+  EXPECT_FALSE(platform::GetFileStamp(p + "\\dangling.jpg", stamp, reason));
+  platform::FolderId viaLink, real;
+  ASSERT_TRUE(platform::GetFolderId(p + "\\dirlink", viaLink));
+  ASSERT_TRUE(platform::GetFolderId(p + "\\sub", real));
+  EXPECT_EQ(viaLink, real);
+  EXPECT_NE(platform::GetAttributes(p + "\\dirlink") & platform::kLinkAttribute, 0u);
+}
+
 TEST(Win32FilesTest, FolderIdentity) {
   TempFolder folder;
   fs::create_directories(folder.path / "a");
@@ -217,6 +454,31 @@ TEST(Win32FilesTest, FolderIdentity) {
   EXPECT_FALSE(a == b);
   EXPECT_FALSE(platform::GetFolderId(p + "\\f.jpg", none));
   EXPECT_FALSE(platform::GetFolderId(p + "\\nowhere", none));
+
+  // A share that reports no file index: the folders' final paths tell them
+  // apart, and the same folder reached another way is still the same.
+  auto open = [](const std::string& path) {
+    return CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  };
+  HANDLE ha = open(p + "\\a"), hsame = open(p + "\\b\\..\\a"), hb = open(p + "\\b");
+  ASSERT_NE(ha, INVALID_HANDLE_VALUE);
+  ASSERT_NE(hb, INVALID_HANDLE_VALUE);
+  ASSERT_NE(hsame, INVALID_HANDLE_VALUE);
+  using platform::win32::IdentityOf;
+  const DWORD serial = static_cast<DWORD>(a.volume);
+  platform::FolderId noIndexA = IdentityOf(serial, 0, ha);
+  EXPECT_EQ(noIndexA, IdentityOf(serial, 0, hsame));
+  EXPECT_FALSE(noIndexA == IdentityOf(serial, 0, hb));
+  EXPECT_FALSE(noIndexA == IdentityOf(serial, noIndexA.index, hb)) << "never equal to a real index";
+  EXPECT_EQ(IdentityOf(serial, a.index, hb), a) << "a real index is taken as it is";
+  // A handle that names nothing still gives an identity equal to no other.
+  EXPECT_FALSE(IdentityOf(serial, 0, INVALID_HANDLE_VALUE) ==
+               IdentityOf(serial, 0, INVALID_HANDLE_VALUE));
+  CloseHandle(ha);
+  CloseHandle(hsame);
+  CloseHandle(hb);
 }
 
 TEST(Win32SettingsTest, SectionEntries) {

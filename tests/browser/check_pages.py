@@ -2,7 +2,9 @@
 """Runs pagrimo with each bundled template on a tree of awkwardly named
 pictures, then opens every written page in headless Chromium (driven over the
 DevTools protocol through a pipe) and checks that every picture loads, every
-link leads to an existing file, and no file name turned into markup.
+link leads to an existing file, and no file name turned into markup. With
+the thumbnail templates, every picture is shown by its thumbnail, and a
+page's thumbnails weigh a small fraction of its pictures.
 
 With real mouse, key and touch events it then follows the "up" link of every
 page below the top of a tree of pages (and finds the way back down on the
@@ -22,6 +24,7 @@ import json
 import os
 import select
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -33,7 +36,14 @@ IMAGE_ENDINGS = (".gif", ".jpg", ".jpeg", ".png", ".bmp")
 TEMPLATE_TAGS = {"html", "head", "meta", "title", "style", "body", "header", "h1", "p",
                  "main", "ul", "li", "a", "div", "figure", "img", "figcaption", "span",
                  "script", "button"}
+# Templates that show thumbnails; at most this share of the pictures' weight.
+THUMBNAIL_TEMPLATES = {"template.dat", "tree.dat"}
+THUMBNAIL_SHARE = 0.2
 AWKWARD = ["a b", "#1", "%41", "&amp", "q?", "it's", "<b>bold", "写真", "x\"y"]
+# Folder names that look like placeholders: shown as they are, they must never
+# pull a list, a count or a path into the page.
+PLACEHOLDER_FOLDERS = ["[filelist]", "[numfile]", "[dirlist]", "[path]", "[filename]",
+                       "[numfile] [filelist]"]
 CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update",
                   "--disable-sync", "--hide-scrollbars", "--remote-debugging-pipe"]
@@ -47,8 +57,26 @@ def find_chromium():
     return None
 
 
+def write_photo(path, width=1200, height=900):
+    """A 24-bit BMP the weight of a camera picture, with some detail in it."""
+    row = bytearray()
+    for x in range(width):
+        row += bytes(((x * 7) % 256, (x * 3) % 256, (x * x) % 251))
+    padding = (4 - len(row) % 4) % 4
+    rows = []
+    for y in range(height):
+        shift = (y * 5) % len(row)
+        rows.append(bytes(row[shift:] + row[:shift]) + b"\0" * padding)
+    pixels = b"".join(rows)
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + pixels)
+
+
 def make_tree(root, samples):
-    """Pictures with awkward names at the top, in an awkward folder, and deeper."""
+    """Pictures with awkward names at the top, in an awkward folder, and deeper;
+    one large picture in every folder."""
     pictures = sorted(p for p in os.listdir(samples) if p.lower().endswith(IMAGE_ENDINGS))
     sources = [os.path.join(samples, p) for p in pictures]
 
@@ -61,8 +89,19 @@ def make_tree(root, samples):
         put(root, i, stem)
     put(os.path.join(root, "fold #1 & <b>'x'?"), 0, "inner %41")
     put(os.path.join(root, "fold #1 & <b>'x'?", "ソ 表"), 1, "深い 写真")
-    put(os.path.join(root, "%41 [x] folder"), 2, "p&q")
+    put(os.path.join(root, "%41 folder"), 2, "p&q")
+    for i, name in enumerate(PLACEHOLDER_FOLDERS):
+        put(os.path.join(root, name), i, "[filelist] " + str(i))
     os.makedirs(os.path.join(root, "empty"))
+    large = None
+    for folder, _, _ in os.walk(root):
+        if not own_images(folder):
+            continue
+        if large is None:
+            large = os.path.join(folder, "large photo.bmp")
+            write_photo(large)
+        else:
+            shutil.copyfile(large, os.path.join(folder, "large photo.bmp"))
 
 
 def own_images(folder):
@@ -74,7 +113,8 @@ def expected_count(page, root, mode):
     folder = os.path.dirname(page)
     if mode != 1:
         return len(own_images(folder))
-    return sum(len(own_images(d)) for d, _, _ in os.walk(folder))
+    return sum(len(own_images(d)) for d, _, _ in os.walk(folder)
+               if ".thumbs" not in d.split(os.sep))
 
 
 class Browser:
@@ -169,6 +209,10 @@ INSPECT = """(async () => {
     tags: [...new Set([...document.querySelectorAll('*')].map(e => e.localName))],
     figures: document.querySelectorAll('figure').length,
     text: document.body.innerText,
+    title: document.title,
+    heading: document.querySelector('h1') ? document.querySelector('h1').innerText : null,
+    path: document.querySelector('.path') ? document.querySelector('.path').innerText : null,
+    folders: [...document.querySelectorAll('.folders a')].map(a => a.innerText),
   });
 })()"""
 
@@ -180,7 +224,26 @@ def file_url_path(url):
     return urllib.parse.unquote(parsed.path)
 
 
-def check_page(browser, page, root, mode, shot):
+def check_thumbnails(page, data):
+    """Every picture is shown by its thumbnail, and the thumbnails weigh little."""
+    failures = []
+    shown = [file_url_path(i["src"]) for i in data["images"]]
+    for path in shown:
+        if path is None or os.path.basename(os.path.dirname(path)) != ".thumbs":
+            failures.append(f"{page}: picture shown without a thumbnail: {path}")
+    for image in data["images"]:
+        if image["width"] > 400:
+            failures.append(f"{page}: thumbnail wider than 400 pixels: {image['src']}")
+    pictures = [file_url_path(link) for link in data["links"]
+                if link.lower().endswith(IMAGE_ENDINGS)]
+    thumbs = sum(os.path.getsize(p) for p in shown if p and os.path.isfile(p))
+    full = sum(os.path.getsize(p) for p in pictures if p and os.path.isfile(p))
+    if full == 0 or thumbs > THUMBNAIL_SHARE * full:
+        failures.append(f"{page}: thumbnails weigh {thumbs} bytes, the pictures {full}")
+    return failures
+
+
+def check_page(browser, page, root, mode, shot, thumbnails):
     failures = []
     open_page(browser, page_url(page))
     result = browser.page("Runtime.evaluate",
@@ -197,9 +260,27 @@ def check_page(browser, page, root, mode, shot):
     stray = set(data["tags"]) - TEMPLATE_TAGS
     if stray:
         failures.append(f"{page}: names turned into markup: {sorted(stray)}")
+    if thumbnails:
+        failures += check_thumbnails(page, data)
     want = expected_count(page, root, mode)
     if data["figures"] != want or len(data["images"]) != want:
         failures.append(f"{page}: {data['figures']} pictures shown, {want} expected")
+    # The folder's path (in listing mode 2 the heading is the folder's name,
+    # with the path below it), and in listing mode 2 the names of the
+    # subfolders with a page, each exactly once: nothing that a name looks like.
+    folder = os.path.dirname(page)
+    path = " ".join((folder + "/").split())
+    expected = {"title": path, "heading": path}
+    if mode == 2:
+        expected.update(heading=" ".join(os.path.basename(folder).split()), path=path)
+    for what, want in expected.items():
+        if " ".join((data[what] or "").split()) != want:
+            failures.append(f"{page}: the {what} is not {want!r}: {(data[what] or '')[:200]!r}")
+    if mode == 2:
+        linked = sorted(n for n in os.listdir(folder) if os.path.isdir(os.path.join(folder, n))
+                        and any(f.endswith(".html") for f in os.listdir(os.path.join(folder, n))))
+        if sorted(data["folders"]) != linked:
+            failures.append(f"{page}: folder links {data['folders']!r}, expected {linked!r}")
     for stem in ("<b>bold", "it's", "写真"):
         if os.path.dirname(page) == root and stem not in data["text"]:
             failures.append(f"{page}: the name {stem!r} is not shown as text")
@@ -461,22 +542,31 @@ def main():
                     f.write(f"[Pagrimo]\ndefault={template}\n")
                 root = os.path.join(work, "tree-" + label)
                 make_tree(root, args.samples)
-                run = subprocess.run([os.path.join(app, os.path.basename(args.program)), root],
-                                     capture_output=True, timeout=60)
-                if run.returncode != 0:
-                    failures.append(f"{label}: exit {run.returncode}: {run.stderr!r}")
-                    continue
+                # The whole tree, and in the other modes each folder named like a
+                # placeholder on its own, whose name is then in the page's path.
+                starts = [root] + ([] if mode == 2 else
+                                   [os.path.join(root, n) for n in PLACEHOLDER_FOLDERS])
+                program = os.path.join(app, os.path.basename(args.program))
+                for start in starts:
+                    run = subprocess.run([program, start], capture_output=True, timeout=60)
+                    if run.returncode != 0:
+                        failures.append(f"{label} on {start}: exit {run.returncode}: "
+                                        f"{run.stderr!r}")
                 pages = sorted(os.path.join(d, n) for d, _, names in os.walk(root)
                                for n in names if n.endswith(".html"))
+                wanted = len(starts) if mode != 2 else 4 + len(PLACEHOLDER_FOLDERS)
+                # ("empty" gets no page in mode 2)
+                if any(os.sep + ".thumbs" + os.sep in page for page in pages):
+                    failures.append(f"{label}: a page was written into a thumbnail folder")
                 if template == "list.dat" and b"<script" in text:
                     failures.append("list.dat: the plain list holds a script")
-                wanted = 4 if mode == 2 else 1  # "empty" gets no page in mode 2
                 if len(pages) != wanted:
                     failures.append(f"{label}: {len(pages)} pages written, {wanted} expected")
                 for page in pages:
                     rel = os.path.relpath(page, root).replace(os.sep, "_")
                     shot = os.path.join(args.out, f"{label[:-4]}-{rel}.png")
-                    failures += check_page(browser, page, root, mode, shot)
+                    failures += check_page(browser, page, root, mode, shot,
+                                           template in THUMBNAIL_TEMPLATES)
                     pages_checked += 1
                 if mode == 2:
                     failures += check_up_links(browser, pages, root)

@@ -1,7 +1,8 @@
-// pagrimo.exe under Windows (wine in CI) with the Japanese code page 932:
-// double-byte names whose second byte is a backslash, pages in the code page
-// or in UTF-8, hidden entries, pages that cannot be replaced, and the rules of
-// the command line.
+// pagrimo.exe under Windows (wine in CI), run once with the Japanese code page
+// 932 and once with the UTF-8 code page: double-byte names whose second byte
+// is a backslash, pages in the code page or in UTF-8, hidden entries, pages
+// that cannot be replaced, paths past 260 characters, and the rules of the
+// command line.
 #include <gtest/gtest.h>
 
 #include "support/test_support.h"
@@ -11,11 +12,12 @@ using namespace testing_support;
 
 namespace {
 
-// Code page 932 bytes. 表 and ソ end in 0x5C, the byte of the backslash.
-const std::string kHyo = "\x95\x5C";
-const std::string kSo = "\x83\x5C";
-const std::string kPhotoList = "\x8E\xCA\x90\x5E\x88\xEA\x97\x97";  // 写真一覧
-const std::string kPicture = "\x89\xE6\x91\x9C";                    // 画像
+// Text in the system's code page. In code page 932, 表 and ソ end in 0x5C,
+// the byte of the backslash.
+const std::string kHyo = InSystemCodePage("表");
+const std::string kSo = InSystemCodePage("ソ");
+const std::string kPhotoList = InSystemCodePage("写真一覧");
+const std::string kPicture = InSystemCodePage("画像");
 
 // The temporary folder's path, which is plain ASCII here, with every
 // backslash doubled.
@@ -80,7 +82,8 @@ TEST(WindowsPagesTest, TemplateEncodingDecidesThePageEncoding) {
     std::string bom;
   } cases[] = {
       {"UTF-8 template", true, "한국", "사진.jpg", "\xEF\xBB\xBF"},
-      {"code page 932 template", false, "??", "??.jpg", ""},
+      {"system code page template", false, InSystemCodePage("한국"), InSystemCodePage("사진.jpg"),
+       ""},
   };
   for (const auto& c : cases) {
     TempFolder root;
@@ -169,6 +172,30 @@ TEST(WindowsPagesTest, HiddenEntriesAndPagesThatCannotBeReplaced) {
       EXPECT_EQ(ListFolder(photos.path), before) << c.what << ": no file added or left behind";
     }
   }
+}
+
+TEST(WindowsPagesTest, FoldersPastTheOldPathLimit) {
+  // Two levels of subfolders whose paths are far past 260 characters, each
+  // name close to the 255-character limit of one name.
+  TempFolder root;
+  const std::string name(200, 'n');
+  fs::path top = root.path / (std::string(230, 't'));
+  fs::path middle = top / (name + "1");
+  fs::path deep = middle / (name + "2");
+  ASSERT_GT(Utf8Path(deep).size(), 600u);
+  WriteFile(top / "a.jpg", "a");
+  WriteFile(middle / "b.jpg", "bb");
+  WriteFile(deep / "c.jpg", "ccc");
+  Installation app;
+  Install(app, kSettings,
+          {{"t.dat", TemplateText({"2,0", "[dirlist]|[filelist]", "*", "[reldir]/", "*",
+                                   "[filename] [filesize]", "*"})}});
+  RunResult r = RunProgram(app.program, {Utf8Path(top)});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadFile(top / "index.html"), name + "1/\r\n|a.jpg 1\r\n\r\n");
+  EXPECT_EQ(ReadFile(middle / "index.html"), name + "2/\r\n|b.jpg 2\r\n\r\n");
+  EXPECT_EQ(ReadFile(deep / "index.html"), "|c.jpg 3\r\n\r\n");
 }
 
 TEST(WindowsRunTest, CommandLineRules) {

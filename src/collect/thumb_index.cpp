@@ -1,0 +1,142 @@
+#include "collect/thumb_index.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+const char kFirstLine[] = "pagrimo thumbnails 1";
+
+std::string Escaped(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || c == '%') {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool Unescaped(const std::string& text, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
+    int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+    if (high < 0 || low < 0) return false;
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return true;
+}
+
+// A decimal number, optionally negative, within [low, high].
+template <typename T>
+bool Whole(const std::string& text, T low, T high, T& value) {
+  size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+  if (i == text.size() || text.size() > 20) return false;
+  std::int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9' || magnitude > (INT64_MAX - 9) / 10) return false;
+    magnitude = magnitude * 10 + (text[i] - '0');
+  }
+  std::int64_t signedValue = text[0] == '-' ? -magnitude : magnitude;
+  if (signedValue < low || signedValue > high) return false;
+  value = static_cast<T>(signedValue);
+  return true;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    fields.push_back(
+        line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+bool ParseRecord(const std::string& line, std::string& name, PictureRecord& r) {
+  std::vector<std::string> f = Fields(line);
+  if (f.size() != 10 || f[0].empty() || f[4].size() != 1) return false;
+  constexpr std::int32_t kMax = INT32_MAX;
+  r.thumbKind = f[4][0];
+  if (r.thumbKind != 'j' && r.thumbKind != 'p' && r.thumbKind != 'b' && r.thumbKind != '-') {
+    return false;
+  }
+  return Unescaped(f[0], name) && Whole<std::int64_t>(f[1], 0, INT64_MAX, r.size) &&
+         Whole<std::int64_t>(f[2], INT64_MIN + 1, INT64_MAX, r.modified) &&
+         Whole<std::int32_t>(f[3], 0, kMax, r.thumbSize) &&
+         Whole<std::int32_t>(f[5], 0, kMax, r.thumbWidth) &&
+         Whole<std::int32_t>(f[6], 0, kMax, r.thumbHeight) &&
+         Whole<std::int32_t>(f[7], -1, kMax, r.width) &&
+         Whole<std::int32_t>(f[8], -1, kMax, r.height) && Unescaped(f[9], r.taken);
+}
+
+}  // namespace
+
+std::string FormatPictureIndex(const PictureIndex& index) {
+  std::string text = std::string(kFirstLine) + "\n";
+  for (const auto& [name, r] : index) {
+    text += Escaped(name) + '\t' + std::to_string(r.size) + '\t' + std::to_string(r.modified) +
+            '\t' + std::to_string(r.thumbSize) + '\t' + r.thumbKind + '\t' +
+            std::to_string(r.thumbWidth) + '\t' + std::to_string(r.thumbHeight) + '\t' +
+            std::to_string(r.width) + '\t' + std::to_string(r.height) + '\t' + Escaped(r.taken) +
+            '\n';
+  }
+  return text;
+}
+
+PictureIndex ParsePictureIndex(const std::string& text) {
+  PictureIndex index;
+  size_t pos = 0;
+  bool first = true;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (first) {
+      if (line != kFirstLine) return index;
+      first = false;
+      continue;
+    }
+    std::string name;
+    PictureRecord record;
+    if (ParseRecord(line, name, record)) index[name] = record;
+  }
+  return index;
+}
+
+bool IsThumbnailFolderName(const std::string& name) {
+  const std::string own = kThumbnailFolderName;
+  if (name.size() != own.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (c != own[i]) return false;
+  }
+  return true;
+}
+
+std::string ThumbnailFileName(const std::string& pictureName, char thumbKind) {
+  return pictureName + (thumbKind == 'p' ? ".png" : ".jpg");
+}

@@ -1,0 +1,53 @@
+#include "collect/thumb_index.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ThumbIndexTest, EveryRecordSurvivesItsText) {
+  PictureIndex index;
+  PictureRecord jpeg{5 << 20, 1700000000, 400, 'j', 400, 300, 4000, 3000, "2021:06:15 14:30:05"};
+  PictureRecord bad{17, -5, 400, 'b', 0, 0, -1, -1, ""};
+  PictureRecord facts{1, 0, 0, '-', 0, 0, 12, 8, "odd\tdate%"};
+  index["a.jpg"] = jpeg;
+  index["tab\there\nnew%20line.png"] = bad;
+  index["写真 [1].gif"] = facts;
+  std::string text = FormatPictureIndex(index);
+  EXPECT_EQ(ParsePictureIndex(text), index);
+  EXPECT_EQ(FormatPictureIndex(ParsePictureIndex(text)), text);
+  // One line per record after the first; the odd bytes are escaped.
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+  EXPECT_NE(text.find("tab%09here%0Anew%2520line.png\t"), std::string::npos) << text;
+}
+
+TEST(ThumbIndexTest, LinesThatCannotBeReadAreLeftOut) {
+  std::string good = "a.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\n";
+  const char* const broken[] = {
+      "b.jpg\t10\t20\t400\tj\t40\t30\t64\t48\n",                  // a field short
+      "c.jpg\t10\t20\t400\tx\t40\t30\t64\t48\t\n",                // unknown kind
+      "d.jpg\tten\t20\t400\tj\t40\t30\t64\t48\t\n",               // not a number
+      "e%4.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\n",              // broken escape
+      "f.jpg\t10\t20\t400\tj\t40\t30\t-2\t48\t\n",                // below -1
+      "\t10\t20\t400\tj\t40\t30\t64\t48\t\n",                     // no name
+      "g.jpg\t99999999999999999999\t20\t400\tj\t1\t1\t1\t1\t\n",  // too large
+  };
+  std::string text = "pagrimo thumbnails 1\n" + good;
+  for (const char* line : broken) text += line;
+  PictureIndex index = ParsePictureIndex(text);
+  ASSERT_EQ(index.size(), 1u);
+  EXPECT_EQ(index["a.jpg"].width, 64);
+  // Another format, or none, gives nothing.
+  EXPECT_TRUE(ParsePictureIndex("pagrimo thumbnails 2\n" + good).empty());
+  EXPECT_TRUE(ParsePictureIndex(good).empty());
+}
+
+TEST(ThumbIndexTest, OnlyTheThumbnailFolderIsTakenForIt) {
+  EXPECT_TRUE(IsThumbnailFolderName(".thumbs"));
+  EXPECT_TRUE(IsThumbnailFolderName(".Thumbs"));
+  EXPECT_FALSE(IsThumbnailFolderName("thumbs"));
+  EXPECT_FALSE(IsThumbnailFolderName(".thumbs2"));
+  EXPECT_EQ(ThumbnailFileName("a.png", 'p'), "a.png.png");
+  EXPECT_EQ(ThumbnailFileName("a.png", 'j'), "a.png.jpg");
+}
+
+}  // namespace

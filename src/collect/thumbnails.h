@@ -1,0 +1,78 @@
+// Thumbnails and picture facts for the pages: per folder, the pictures are
+// looked up in the thumbnail folder's index; those that changed (or are new)
+// are read and get a new thumbnail on all cores, while the caller goes on
+// with other folders. Pages stay deterministic: the caller waits for a
+// folder's pictures before it expands them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+/// What a page needs of one picture.
+struct PictureNotes {
+  bool stamped = false;  // size and time below were read
+  std::int64_t size = 0;
+  std::int64_t modified = 0;
+  std::int32_t width = -1;  // displayed size (after EXIF orientation); -1: unknown
+  std::int32_t height = -1;
+  std::string taken;             // "YYYY:MM:DD HH:MM:SS", or empty
+  std::string thumbnail;         // the thumbnail's file name in the thumbnail folder, or empty
+  std::int32_t thumbWidth = 0;   // its pixel size; without a thumbnail the size one
+  std::int32_t thumbHeight = 0;  // would have had, when the picture's size is known
+  bool bad = false;              // the picture cannot be decoded
+};
+
+/// Which of the pictures' values a template asks for.
+struct ThumbnailWants {
+  bool thumbnails = false;  // [thumb...] placeholders: thumbnails are made
+  bool facts = false;       // [width] [height] [exifdate]
+  std::int32_t thumbSize = 400;
+  bool Any() const { return thumbnails || facts; }
+};
+
+/// The wants of a file item text.
+ThumbnailWants WantsOf(const std::string& fileItemText, std::int32_t thumbSize);
+
+struct ThumbnailWorkState;
+
+/// The thumbnail work of one run: its worker threads (started with the first
+/// folder), its folders, and what it has to report.
+struct ThumbnailWork {
+  ThumbnailWants wants;
+  std::unique_ptr<ThumbnailWorkState> state;
+  explicit ThumbnailWork(const ThumbnailWants& w);
+  ThumbnailWork(const ThumbnailWork&) = delete;
+  ThumbnailWork& operator=(const ThumbnailWork&) = delete;
+  ~ThumbnailWork();  // waits for the running jobs; writes nothing more
+};
+
+/// Looks up the pictures (bare names) of folder (ending in the separator) and
+/// queues the work they need; returns the folder's number for the calls below.
+/// With writable false, nothing is written there (no thumbnail, no index):
+/// thumbnails already made are used, other values are read from the headers.
+int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
+                           const std::vector<std::string>& names, bool writable);
+
+/// Waits until the folder's pictures are done, showing progress when the work
+/// lasts, and writes the folder's index when it changed. False when the user
+/// cancelled: then nothing more is started.
+bool FinishThumbnailFolder(ThumbnailWork& work, int folder);
+
+/// The notes of the folder's k-th picture (from 0), once the folder is finished.
+const PictureNotes& NotesOf(const ThumbnailWork& work, int folder, int k);
+
+/// True once the user cancelled the work.
+bool ThumbnailWorkCancelled(const ThumbnailWork& work);
+
+/// Ends the work: after a cancel, keeps what was made so far (the indexes of
+/// unfinished folders are written); closes the progress. Returns the lines to
+/// report: pictures without a thumbnail, and each folder where thumbnails could
+/// not be written, once.
+std::vector<std::string> EndThumbnailWork(ThumbnailWork& work);
+
+/// Reads the displayed size and the date taken of a picture from its headers.
+/// False, with a reason, when they cannot be read.
+bool ReadPictureHeaders(const std::string& path, std::int32_t& width, std::int32_t& height,
+                        std::string& taken, std::string& reason);

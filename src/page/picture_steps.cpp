@@ -1,0 +1,138 @@
+#include "page/picture_steps.h"
+
+#include <map>
+
+#include "collect/thumb_index.h"
+#include "page/text_helpers.h"
+#include "platform/platform.h"
+
+namespace {
+
+template <typename Make>
+void Step(std::string& text, const char* placeholder, Make make) {
+  if (text.find(placeholder) == std::string::npos) return;
+  text = ReplaceText(text, placeholder, make());
+}
+
+std::string SizeText(std::int32_t value) { return value > 0 ? std::to_string(value) : ""; }
+
+// The HTML form, with the brackets of placeholders written as references too,
+// so that a name cannot bring a placeholder into later steps.
+std::string HtmlText(const std::string& text) {
+  std::string html = HtmlForm(text), out;
+  out.reserve(html.size());
+  for (char c : html) {
+    if (c == '[') {
+      out += "&#91;";
+    } else if (c == ']') {
+      out += "&#93;";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// "YYYY:MM:DD HH:MM:SS" as seconds, read as local time.
+bool TakenSeconds(const std::string& taken, std::int64_t& seconds) {
+  if (taken.size() != 19) return false;
+  int parts[6];
+  for (int i = 0; i < 6; ++i) {
+    size_t at = i == 0 ? 0 : 2 + 3 * static_cast<size_t>(i);
+    size_t digits = i == 0 ? 4 : 2;
+    int value = 0;
+    for (size_t d = 0; d < digits; ++d) {
+      char c = taken[at + d];
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    parts[i] = value;
+  }
+  if (parts[0] == 0 || parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31 ||
+      parts[3] > 23 || parts[4] > 59 || parts[5] > 60) {
+    return false;
+  }
+  return platform::LocalTimeSeconds(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5],
+                                    seconds);
+}
+
+// Whether the folder path prefix (relative to folderPath, ending in the
+// separator) passes through a link; remembered per folder.
+bool ThroughLink(const std::string& folderPath, const std::string& prefix,
+                 std::map<std::string, bool>& known) {
+  for (size_t end = prefix.find(platform::kSeparator); end != std::string::npos;
+       end = prefix.find(platform::kSeparator, end + 1)) {
+    std::string part = prefix.substr(0, end);
+    auto [it, fresh] = known.try_emplace(part, false);
+    if (fresh) {
+      it->second = (platform::GetAttributes(folderPath + part) & platform::kLinkAttribute) != 0;
+    }
+    if (it->second) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void PreparePagePictures(ThumbnailWork& work, const std::string& folderPath,
+                         const ImageList& images, PagePictures& pictures) {
+  int count = EntryCount(images);
+  pictures.refs.assign(static_cast<size_t>(count) + 1, {-1, -1});
+  pictures.folders.clear();
+  std::map<std::string, bool> linked;
+  // The images of one folder follow each other in the list.
+  for (int j = 1; j <= count;) {
+    size_t slash = images[j].rfind(platform::kSeparator);
+    std::string prefix = slash == std::string::npos ? "" : images[j].substr(0, slash + 1);
+    std::vector<std::string> names;
+    int first = j;
+    for (; j <= count && images[j].size() > prefix.size() &&
+           images[j].compare(0, prefix.size(), prefix) == 0 &&
+           images[j].find(platform::kSeparator, prefix.size()) == std::string::npos;
+         ++j) {
+      names.push_back(images[j].substr(prefix.size()));
+    }
+    bool writable = !ThroughLink(folderPath, prefix, linked);
+    int folder = PrepareThumbnailFolder(work, folderPath + prefix, names, writable);
+    pictures.folders.push_back(folder);
+    for (int i = first; i < j; ++i) pictures.refs[static_cast<size_t>(i)] = {folder, i - first};
+  }
+}
+
+bool FinishPagePictures(ThumbnailWork& work, const PagePictures& pictures) {
+  for (int folder : pictures.folders) {
+    if (!FinishThumbnailFolder(work, folder)) return false;
+  }
+  return true;
+}
+
+bool ExpandPictureItem(std::string& item, const std::string& folderPath,
+                       const std::string& fileName, const PictureNotes& notes,
+                       std::string& failure) {
+  std::string thumb = fileName;
+  if (!notes.thumbnail.empty()) {
+    size_t slash = fileName.rfind(platform::kSeparator);
+    std::string prefix = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
+    thumb = prefix + kThumbnailFolderName + platform::kSeparator + notes.thumbnail;
+  }
+  Step(item, "[thumb]", [&]() -> const std::string& { return thumb; });
+  Step(item, "[thumb\\]", [&] { return DoubleBackslashes(thumb); });
+  Step(item, "[thumb%]", [&] { return UrlForm(thumb); });
+  Step(item, "[thumb&]", [&] { return HtmlText(thumb); });
+  Step(item, "[thumbwidth]", [&] { return SizeText(notes.thumbWidth); });
+  Step(item, "[thumbheight]", [&] { return SizeText(notes.thumbHeight); });
+  Step(item, "[width]", [&] { return SizeText(notes.width); });
+  Step(item, "[height]", [&] { return SizeText(notes.height); });
+  if (item.find("[exifdate]") != std::string::npos) {
+    std::int64_t seconds = 0;
+    if (!TakenSeconds(notes.taken, seconds)) {
+      if (!notes.stamped) {
+        failure = "cannot read the size and time of " + folderPath + fileName;
+        return false;
+      }
+      seconds = notes.modified;
+    }
+    item = ReplaceText(item, "[exifdate]", platform::LocalDateTimeText(seconds));
+  }
+  return true;
+}

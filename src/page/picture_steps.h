@@ -1,0 +1,35 @@
+// The picture placeholders of the file item: thumbnails, displayed sizes and
+// the date a photo was taken, expanded after the other steps of the item.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "collect/images.h"
+#include "collect/thumbnails.h"
+
+/// Where the notes of each picture of a page are: per image 1..n its folder's
+/// number in the thumbnail work and its position there; and those folders.
+struct PagePictures {
+  std::vector<std::pair<int, int>> refs;
+  std::vector<int> folders;
+};
+
+/// Queues the work for the images of a page (as collected for folderPath,
+/// which ends in the separator; names below subfolders carry their path).
+/// Nothing is written into folders reached through a link.
+void PreparePagePictures(ThumbnailWork& work, const std::string& folderPath,
+                         const ImageList& images, PagePictures& pictures);
+
+/// Waits for the page's pictures; false when the user cancelled.
+bool FinishPagePictures(ThumbnailWork& work, const PagePictures& pictures);
+
+/// Expands, in this order, [thumb] [thumb\] [thumb%] [thumb&] [thumbwidth]
+/// [thumbheight] [width] [height] [exifdate] in an expanded file item. Without
+/// a thumbnail, [thumb] is the picture's own path; unknown sizes are empty;
+/// [exifdate] falls back to the file's time. False, with a failure text, when
+/// the file's time is needed but could not be read.
+bool ExpandPictureItem(std::string& item, const std::string& folderPath,
+                       const std::string& fileName, const PictureNotes& notes,
+                       std::string& failure);

@@ -1,0 +1,19 @@
+// File helpers of posix.cpp that the other POSIX sources of the platform
+// layer share. Not part of the seam: nothing above src/platform includes it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+/// open(2) of a path of any length, also one longer than PATH_MAX; the
+/// descriptor is close-on-exec. -1 with errno set on failure.
+int OpenAnyPath(const std::string& path, int flags, mode_t mode = 0);
+
+/// Writes all of data, retrying short writes; false with errno set.
+bool WriteWhole(int fd, const char* data, std::size_t size);
+
+}  // namespace platform

@@ -1,0 +1,26 @@
+// JPEG decoding at reduced scale with libjpeg-turbo, for the POSIX thumbnail
+// engine. Not part of the seam: nothing above src/platform includes it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+/// A JPEG decoded at reduced scale: rows of 8-bit samples, top row first, as
+/// stored (orientation not applied).
+struct JpegPixels {
+  std::vector<unsigned char> samples;
+  int width = 0;
+  int height = 0;
+  int bands = 0;        // 1 grey, 3 RGB, 4 CMYK (never inverted)
+  int orientation = 1;  // EXIF orientation, 1 to 8
+  std::string icc;      // the embedded colour profile, if any
+};
+
+/// Decodes a whole JPEG file's bytes at the smallest DCT scale (1/8, 1/4,
+/// 1/2 or 1/1) that still covers a thumbnail whose longest displayed side is
+/// maxSide. False with libjpeg's reason when the data is damaged or cut off.
+bool DecodeJpegScaled(const std::string& bytes, int maxSide, JpegPixels& out, std::string& reason);
+
+}  // namespace platform

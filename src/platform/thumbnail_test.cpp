@@ -1,0 +1,365 @@
+// The thumbnail engine on real pictures: every kind of picture, every EXIF
+// orientation, transparency, sizes, damaged pictures and unwritable targets.
+// The pictures in tests/pictures show one scene (see tests/pictures/make.sh);
+// BMPs are written here. Thumbnails are read back with the platform's own
+// image library and judged by the colours of the scene's corners.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/pixels.h"
+#include "support/test_support.h"
+#ifndef _WIN32
+#include "support/hostile.h"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+using platform::MakeThumbnail;
+using platform::ThumbnailFailure;
+using platform::ThumbnailFormat;
+using platform::ThumbnailMade;
+
+struct Rgba {
+  int r, g, b, a = 255;
+};
+const Rgba kRed{220, 0, 0}, kGreen{0, 200, 0}, kBlue{0, 0, 220}, kClear{0, 0, 0, 0};
+
+std::string Picture(const std::string& name) {
+  return std::string(PAGRIMO_SOURCE_DIR) + kSep + "tests" + kSep + "pictures" + kSep + name;
+}
+
+// ---- BMPs of the scene: 240x160, green, red top-left block, blue (or
+// transparent) bottom-right block. ------------------------------------------
+
+void Put16(std::string& s, unsigned v) { s += char(v & 255), s += char((v >> 8) & 255); }
+void Put32(std::string& s, std::uint32_t v) { Put16(s, v & 0xFFFF), Put16(s, v >> 16); }
+
+// The scene's colour index at (x, y): 0 green, 1 red, 2 blue.
+int SceneIndex(int x, int y) {
+  if (x < 80 && y < 54) return 1;
+  if (x >= 160 && y >= 106) return 2;
+  return 0;
+}
+
+// bpp 1 has no blue (two colours). alphaHeader: 32-bit with a version 5
+// header whose alpha mask makes the blue block transparent.
+std::string SceneBmp(int bpp, bool alphaHeader = false) {
+  const int w = 240, h = 160;
+  const Rgba palette[3] = {kGreen, kRed, bpp == 1 ? kGreen : kBlue};
+  int colours = bpp <= 8 ? (1 << bpp) : 0;
+  unsigned header = alphaHeader ? 124 : 40;
+  size_t stride = ((w * bpp + 31) / 32) * 4;
+  std::uint32_t offset = 14 + header + 4 * colours;
+  std::string s = "BM";
+  Put32(s, offset + static_cast<std::uint32_t>(stride * h));
+  Put32(s, 0), Put32(s, offset), Put32(s, header), Put32(s, w), Put32(s, h);
+  Put16(s, 1), Put16(s, bpp), Put32(s, alphaHeader ? 3 : 0);
+  for (int i = 0; i < 5; ++i) Put32(s, 0);  // size, resolution, colours used and important
+  if (alphaHeader) {
+    Put32(s, 0xFF0000), Put32(s, 0xFF00), Put32(s, 0xFF), Put32(s, 0xFF000000);
+    Put32(s, 0x73524742);  // 'sRGB'
+    s.append(header - 60, '\0');
+  }
+  for (int i = 0; i < colours; ++i) {
+    const Rgba& c = palette[i < 3 ? i : 0];
+    s += char(c.b), s += char(c.g), s += char(c.r), s += '\0';
+  }
+  for (int y = h - 1; y >= 0; --y) {
+    std::string row(stride, '\0');
+    for (int x = 0; x < w; ++x) {
+      int index = bpp == 1 && SceneIndex(x, y) == 2 ? 0 : SceneIndex(x, y);
+      const Rgba& c = palette[index];
+      if (bpp <= 8) {
+        int bit = x * bpp;
+        row[bit / 8] = char(row[bit / 8] | (index << (8 - bpp - bit % 8)));
+      } else if (bpp == 16) {  // 5-5-5
+        unsigned v = ((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3);
+        row[2 * x] = char(v & 255), row[2 * x + 1] = char(v >> 8);
+      } else {
+        size_t at = static_cast<size_t>(x) * (bpp / 8);
+        row[at] = char(c.b), row[at + 1] = char(c.g), row[at + 2] = char(c.r);
+        if (bpp == 32) row[at + 3] = char(alphaHeader && index == 2 ? 0 : 255);
+      }
+    }
+    s += row;
+  }
+  return s;
+}
+
+// ---- Checks -------------------------------------------------------------------
+
+// The thumbnail's colour near a corner, sampled in the middle of the scene's
+// corner blocks (a sixth of the way in from both edges).
+::testing::AssertionResult CornerIs(const Pixels& p, double fx, double fy, Rgba want, int tolerance,
+                                    bool hueOnly) {
+  int x = static_cast<int>(fx * p.width), y = static_cast<int>(fy * p.height);
+  const unsigned char* got = p.At(x, y);
+  bool near = std::abs(got[3] - want.a) <= tolerance;
+  if (hueOnly) {
+    int lead = want.r > want.g && want.r > want.b ? 0 : want.g > want.b ? 1 : 2;
+    for (int c = 0; c < 3; ++c) near = near && (c == lead || got[lead] - got[c] >= tolerance);
+  } else if (want.a != 0) {
+    near = near && std::abs(got[0] - want.r) <= tolerance &&
+           std::abs(got[1] - want.g) <= tolerance && std::abs(got[2] - want.b) <= tolerance;
+  }
+  if (near) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "at (" << x << "," << y << ") got " << int(got[0]) << "," << int(got[1]) << ","
+         << int(got[2]) << "," << int(got[3]) << " want " << want.r << "," << want.g << ","
+         << want.b << "," << want.a;
+}
+
+struct Expected {
+  Rgba topLeft, topRight, bottomLeft, bottomRight;
+  int tolerance = 40;
+  // Only the hue counts: the wanted colour's strongest channel leads the
+  // other two by at least the tolerance (CMYK without a profile has no one
+  // right RGB value).
+  bool hueOnly = false;
+};
+const Expected kScene{kRed, kGreen, kGreen, kBlue};
+
+// Makes the thumbnail of picture into folder/name and checks its size, format
+// and corners.
+void CheckThumbnail(const std::string& picture, const TempFolder& folder, const std::string& name,
+                    int maxSide, int wantWidth, int wantHeight, ThumbnailFormat wantFormat,
+                    const Expected& want) {
+  SCOPED_TRACE(picture);
+  ThumbnailMade made;
+  ThumbnailFailure failure = ThumbnailFailure::kPicture;
+  std::string reason;
+  std::string stem = folder.Text() + kSep + name;
+  ASSERT_TRUE(MakeThumbnail(picture, maxSide, stem, made, failure, reason)) << reason;
+  EXPECT_EQ(failure, ThumbnailFailure::kNone);
+  EXPECT_EQ(made.width, wantWidth);
+  EXPECT_EQ(made.height, wantHeight);
+  EXPECT_EQ(made.format, wantFormat);
+  std::string file = stem + (wantFormat == ThumbnailFormat::kPng ? ".png" : ".jpg");
+  Pixels pixels;
+  ASSERT_TRUE(ReadPixels(file, pixels, reason)) << file << ": " << reason;
+  EXPECT_EQ(pixels.width, made.width);
+  EXPECT_EQ(pixels.height, made.height);
+  EXPECT_TRUE(CornerIs(pixels, 1 / 6.0, 1 / 6.0, want.topLeft, want.tolerance, want.hueOnly));
+  EXPECT_TRUE(CornerIs(pixels, 5 / 6.0, 1 / 6.0, want.topRight, want.tolerance, want.hueOnly));
+  EXPECT_TRUE(CornerIs(pixels, 1 / 6.0, 5 / 6.0, want.bottomLeft, want.tolerance, want.hueOnly));
+  EXPECT_TRUE(CornerIs(pixels, 5 / 6.0, 5 / 6.0, want.bottomRight, want.tolerance, want.hueOnly));
+}
+
+// ---- Tests --------------------------------------------------------------------
+
+TEST(Thumbnail, EveryKindOfPictureGivesTheRightSizeAndColours) {
+  TempFolder folder;
+  const Expected grey{{47, 47, 47}, {143, 143, 143}, {143, 143, 143}, {16, 16, 16}, 25};
+  const Expected clear{kRed, kGreen, kGreen, kClear};
+  const Expected noBlue{kRed, kGreen, kGreen, kGreen};
+  const Expected cmyk{kRed, kGreen, kGreen, kBlue, 40, true};
+  const std::vector<std::pair<std::string, std::string>> bmps = {
+      {"bmp1.bmp", SceneBmp(1)},         {"bmp4.bmp", SceneBmp(4)},   {"bmp8.bmp", SceneBmp(8)},
+      {"bmp16.bmp", SceneBmp(16)},       {"bmp24.bmp", SceneBmp(24)}, {"bmp32.bmp", SceneBmp(32)},
+      {"bmp32a.bmp", SceneBmp(32, true)}};
+  for (const auto& [name, bytes] : bmps) WriteFile(folder.path / name, bytes);
+  struct Case {
+    std::string picture;
+    ThumbnailFormat format;
+    Expected want;
+  };
+  const std::string bmp = folder.Text() + kSep;
+  const Case cases[] = {
+      {Picture("baseline.jpg"), ThumbnailFormat::kJpeg, kScene},
+      {Picture("progressive.jpg"), ThumbnailFormat::kJpeg, kScene},
+      {Picture("cmyk.jpg"), ThumbnailFormat::kJpeg, cmyk},
+      {Picture("grey.jpg"), ThumbnailFormat::kJpeg, grey},
+      {Picture("rgb.png"), ThumbnailFormat::kJpeg, kScene},
+      {Picture("deep.png"), ThumbnailFormat::kJpeg, kScene},
+      {Picture("palette.png"), ThumbnailFormat::kJpeg, kScene},
+      {Picture("interlaced.png"), ThumbnailFormat::kJpeg, kScene},
+      {Picture("alpha.png"), ThumbnailFormat::kPng, clear},
+      {Picture("animated.gif"), ThumbnailFormat::kJpeg, kScene},
+      {bmp + "bmp1.bmp", ThumbnailFormat::kJpeg, noBlue},
+      {bmp + "bmp4.bmp", ThumbnailFormat::kJpeg, kScene},
+      {bmp + "bmp8.bmp", ThumbnailFormat::kJpeg, kScene},
+      {bmp + "bmp16.bmp", ThumbnailFormat::kJpeg, kScene},
+      {bmp + "bmp24.bmp", ThumbnailFormat::kJpeg, kScene},
+      {bmp + "bmp32.bmp", ThumbnailFormat::kJpeg, kScene},
+      {bmp + "bmp32a.bmp", ThumbnailFormat::kPng, clear},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+
+    CheckThumbnail(c.picture, folder, "t" + std::to_string(n++), 120, 120, 80, c.format, c.want);
+  }
+}
+
+TEST(Thumbnail, EveryExifOrientationIsTurnedUpright) {
+  TempFolder folder;
+  for (int n = 1; n <= 8; ++n) {
+    std::string name = "orient-" + std::to_string(n);
+    CheckThumbnail(Picture(name + ".jpg"), folder, name, 120, 120, 80, ThumbnailFormat::kJpeg,
+                   kScene);
+  }
+}
+
+TEST(Thumbnail, NeverEnlargedAndAspectKept) {
+  TempFolder folder;
+  // Larger than the picture: its own size. Odd sizes: the longest side exact,
+  // the other rounded from the picture's aspect.
+  CheckThumbnail(Picture("baseline.jpg"), folder, "big", 400, 240, 160, ThumbnailFormat::kJpeg,
+                 kScene);
+  CheckThumbnail(Picture("orient-6.jpg"), folder, "odd", 100, 100, 67, ThumbnailFormat::kJpeg,
+                 kScene);
+  ThumbnailMade made;
+  ThumbnailFailure failure;
+  std::string reason;
+  ASSERT_TRUE(
+      MakeThumbnail(Picture("rgb.png"), 3, folder.Text() + kSep + "tiny", made, failure, reason))
+      << reason;
+  EXPECT_EQ(made.width, 3);
+  EXPECT_EQ(made.height, 2);
+  std::string bmp = SceneBmp(24);
+  bmp.replace(18, 4, std::string("\x01\0\0\0", 4));  // 1 pixel wide, 160 high
+  WriteFile(folder.path / "tall.bmp", bmp);
+  ASSERT_TRUE(MakeThumbnail(folder.Text() + kSep + "tall.bmp", 120, folder.Text() + kSep + "tall",
+                            made, failure, reason))
+      << reason;
+  EXPECT_EQ(made.width, 1);
+  EXPECT_EQ(made.height, 120);
+}
+
+TEST(Thumbnail, DamagedPicturesFailOnThePictureAndLeaveNothing) {
+  TempFolder pictures;
+  TempFolder target;
+  std::string jpeg = ReadFile(PathOf(Picture("baseline.jpg")));
+  std::string png = ReadFile(PathOf(Picture("rgb.png")));
+  std::string bmp = SceneBmp(24);
+  const std::vector<std::pair<std::string, std::string>> damaged = {
+      {"empty.jpg", ""},
+      {"text.jpg", "this is not a picture\n"},
+      {"cut.jpg", jpeg.substr(0, jpeg.size() / 2)},
+      {"header-only.jpg", jpeg.substr(0, 40)},
+      {"cut.png", png.substr(0, png.size() / 2)},
+      {"cut.gif", ReadFile(PathOf(Picture("animated.gif"))).substr(0, 30)},
+      {"cut.bmp", bmp.substr(0, bmp.size() / 2)},
+      {"header.bmp", bmp.substr(0, 20)},
+  };
+  for (const auto& [name, bytes] : damaged) WriteFile(pictures.path / name, bytes);
+  for (const auto& [name, bytes] : damaged) {
+    SCOPED_TRACE(name);
+    ThumbnailMade made;
+    ThumbnailFailure failure = ThumbnailFailure::kNone;
+    std::string reason;
+    EXPECT_FALSE(MakeThumbnail(pictures.Text() + kSep + name, 120, target.Text() + kSep + name,
+                               made, failure, reason));
+    EXPECT_EQ(failure, ThumbnailFailure::kPicture);
+    EXPECT_FALSE(reason.empty());
+  }
+  ThumbnailMade made;
+  ThumbnailFailure failure = ThumbnailFailure::kNone;
+  std::string reason;
+  EXPECT_FALSE(MakeThumbnail(pictures.Text() + kSep + "missing.jpg", 120,
+                             target.Text() + kSep + "missing", made, failure, reason));
+  EXPECT_EQ(failure, ThumbnailFailure::kPicture);
+  EXPECT_EQ(ListFolder(target.path), std::vector<std::string>{});
+}
+
+TEST(Thumbnail, UnwritableTargetsFailOnTheTargetAndLeaveNothing) {
+  TempFolder folder;
+  ThumbnailMade made;
+  ThumbnailFailure failure = ThumbnailFailure::kNone;
+  std::string reason;
+  // A missing folder.
+  EXPECT_FALSE(MakeThumbnail(Picture("baseline.jpg"), 120,
+                             folder.Text() + kSep + "gone" + kSep + "t", made, failure, reason));
+  EXPECT_EQ(failure, ThumbnailFailure::kTarget);
+  EXPECT_FALSE(reason.empty());
+  // A folder where the thumbnail should go.
+  fs::create_directory(folder.path / "t.jpg");
+  failure = ThumbnailFailure::kNone;
+  EXPECT_FALSE(MakeThumbnail(Picture("baseline.jpg"), 120, folder.Text() + kSep + "t", made,
+                             failure, reason));
+  EXPECT_EQ(failure, ThumbnailFailure::kTarget);
+  EXPECT_EQ(ListFolder(folder.path), std::vector<std::string>{"t.jpg"});
+}
+
+#ifndef _WIN32
+// Run by the test below as the user nobody: makes one thumbnail from the
+// arguments in the environment and prints how it went.
+TEST(ThumbnailChild, DISABLED_MakeOne) {
+  const char* picture = std::getenv("PAGRIMO_THUMB_PICTURE");
+  const char* stem = std::getenv("PAGRIMO_THUMB_STEM");
+  ASSERT_TRUE(picture && stem);
+  ThumbnailMade made;
+  ThumbnailFailure failure = ThumbnailFailure::kNone;
+  std::string reason;
+  bool ok = MakeThumbnail(picture, 120, stem, made, failure, reason);
+  std::printf("result=%d failure=%d\n", ok ? 1 : 0, static_cast<int>(failure));
+}
+
+TEST(Thumbnail, ReadOnlyFolderFailsOnTheTarget) {
+  TempFolder folder;
+  fs::create_directory(folder.path / "thumbs");
+  fs::permissions(folder.path / "thumbs", fs::perms::owner_read | fs::perms::owner_exec |
+                                              fs::perms::group_read | fs::perms::group_exec |
+                                              fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(folder.path, fs::perms::all);
+  std::string self = fs::read_symlink("/proc/self/exe").string();
+  RunResult run =
+      RunUnprivileged(self, {"--gtest_also_run_disabled_tests", "--gtest_filter=ThumbnailChild.*"},
+                      {"PAGRIMO_THUMB_PICTURE=" + Picture("baseline.jpg"),
+                       "PAGRIMO_THUMB_STEM=" + folder.Text() + "/thumbs/t"});
+  EXPECT_NE(run.out.find("result=0 failure=2"), std::string::npos) << run.out << run.err;
+  EXPECT_EQ(ListFolder(folder.path / "thumbs"), std::vector<std::string>{});
+}
+#endif
+
+TEST(Thumbnail, ManyThreadsAtOnce) {
+  TempFolder folder;
+  const char* names[] = {"baseline.jpg", "progressive.jpg", "grey.jpg",     "deep.png",
+                         "palette.png",  "alpha.png",       "animated.gif", "orient-6.jpg"};
+  std::vector<std::thread> threads;
+  std::vector<int> good(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 3; ++round) {
+        for (const char* name : names) {
+          ThumbnailMade made;
+          ThumbnailFailure failure;
+          std::string reason;
+          std::string stem = folder.Text() + kSep + std::to_string(t) + "-" + name;
+          if (MakeThumbnail(Picture(name), 64, stem, made, failure, reason) && made.width == 64)
+            ++good[t];
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < 4; ++t) EXPECT_EQ(good[t], 3 * 8) << "thread " << t;
+  EXPECT_EQ(ListFolder(folder.path).size(), 4u * 8u);
+}
+
+TEST(Thumbnail, ThumbnailFolderIsMadeOnceAndHidden) {
+  TempFolder folder;
+  std::string path = folder.Text() + kSep + ".thumbs";
+  std::string reason;
+  ASSERT_TRUE(platform::MakeThumbnailFolder(path, reason)) << reason;
+  ASSERT_TRUE(platform::MakeThumbnailFolder(path, reason)) << reason;
+  unsigned attributes = platform::GetAttributes(path);
+  EXPECT_NE(attributes & platform::kFolderAttribute, 0u);
+#ifdef _WIN32
+  EXPECT_NE(attributes & 2u, 0u) << "not hidden";
+#endif
+  WriteFile(folder.path / "file", "x");
+  EXPECT_FALSE(platform::MakeThumbnailFolder(folder.Text() + kSep + "file", reason));
+  EXPECT_FALSE(platform::MakeThumbnailFolder(folder.Text() + kSep + "no" + kSep + "x", reason));
+}
+
+}  // namespace

@@ -66,7 +66,7 @@ std::map<std::string, std::string> FileDates(Gallery& g) {
 }
 
 // The numbers in a text, in order.
-std::vector<int> Numbers(const std::string& text) {
+[[maybe_unused]] std::vector<int> Numbers(const std::string& text) {
   std::vector<int> numbers;
   for (size_t i = 0; i < text.size();) {
     if (text[i] < '0' || text[i] > '9') {

@@ -16,23 +16,6 @@ void Step(std::string& text, const char* placeholder, Make make) {
 
 std::string SizeText(std::int32_t value) { return value > 0 ? std::to_string(value) : ""; }
 
-// The HTML form, with the brackets of placeholders written as references too,
-// so that a name cannot bring a placeholder into later steps.
-std::string HtmlText(const std::string& text) {
-  std::string html = HtmlForm(text), out;
-  out.reserve(html.size());
-  for (char c : html) {
-    if (c == '[') {
-      out += "&#91;";
-    } else if (c == ']') {
-      out += "&#93;";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // "YYYY:MM:DD HH:MM:SS" as seconds, read as local time.
 bool TakenSeconds(const std::string& taken, std::int64_t& seconds) {
   if (taken.size() != 19) return false;
@@ -118,7 +101,7 @@ bool ExpandPictureItem(std::string& item, const std::string& folderPath,
   Step(item, "[thumb]", [&]() -> const std::string& { return thumb; });
   Step(item, "[thumb\\]", [&] { return DoubleBackslashes(thumb); });
   Step(item, "[thumb%]", [&] { return UrlForm(thumb); });
-  Step(item, "[thumb&]", [&] { return HtmlText(thumb); });
+  Step(item, "[thumb&]", [&] { return HtmlForm(thumb); });
   Step(item, "[thumbwidth]", [&] { return SizeText(notes.thumbWidth); });
   Step(item, "[thumbheight]", [&] { return SizeText(notes.thumbHeight); });
   Step(item, "[width]", [&] { return SizeText(notes.width); });

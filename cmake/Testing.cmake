@@ -76,6 +76,14 @@ if(CMAKE_CROSSCOMPILING)
   set_tests_properties(windows_chooser_cancel PROPERTIES
     ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
     SKIP_RETURN_CODE 77 TIMEOUT 300)
+  # The root of a drive: a free drive letter of the wine prefix is pointed at a
+  # fresh tree while the test runs.
+  add_test(NAME windows_drive_root
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/drive_root.sh $<TARGET_FILE:pagrimo>)
+  set_tests_properties(windows_drive_root PROPERTIES
+    ENVIRONMENT "WINEDEBUG=-all;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
+    ENVIRONMENT_MODIFICATION "DISPLAY=unset:;WAYLAND_DISPLAY=unset:"
+    SKIP_RETURN_CODE 77 TIMEOUT 300)
   # The zip's install.cmd and uninstall.cmd: the folder menu entry in the
   # registry, in English and Japanese, its command run on a folder, and its
   # removal.

@@ -49,7 +49,7 @@ void Exercise(const std::string& text, const std::string& folderPath, const std:
   // the fuzzer's names almost never do, which exercises the failure path.
   ExpandFileItem(text, folderPath, name, 1, 2, item, failure);
   ExpandFileItem(text, folderPath, name, INT32_MAX, INT32_MIN, item, failure);
-  ExpandPage(text, folderPath, 0, -1, dirList, fileList);
+  ExpandPage(text, folderPath, 0, -1, dirList, fileList, link);
   FolderDisplayName(folderPath);
   UrlForm(text);
   HtmlForm(text);

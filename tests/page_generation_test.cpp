@@ -9,6 +9,7 @@
 #endif
 
 #include "support/test_support.h"
+#include "text/forms.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -183,6 +184,65 @@ TEST(PageGenerationTest, ListingMode2AndNamingRules) {
   }
 }
 
+TEST(PageGenerationTest, NameAndUpInEveryModeAndNamingRule) {
+  // Folder names with blanks, "#", "%", "&", brackets and Japanese; the deep
+  // folder holds no picture of its own, only a subfolder.
+  const std::string f = "a b #1 %41 & [x] 写真", d = "深い [2]";
+  const std::string fUrl = "a%20b%20%231%20%2541%20%26%20%5Bx%5D%20%E5%86%99%E7%9C%9F";
+  const std::string dUrl = "%E6%B7%B1%E3%81%84%20%5B2%5D";
+  auto line = [](const std::string& name, const std::string& nameUrl, const std::string& up,
+                 const std::string& upUrl) {
+    std::string doubled = up;
+    for (size_t i = doubled.find('\\'); i != std::string::npos; i = doubled.find('\\', i + 2)) {
+      doubled.insert(i, 1, '\\');
+    }
+    return "\xEF\xBB\xBF" + name + "|" + nameUrl + "|" + HtmlForm(name) + "|" + up + "|" + doubled +
+           "|" + upUrl + "|" + HtmlForm(up) + "\r\n";
+  };
+  for (int naming : {0, 1, 2}) {
+    for (int mode : {0, 1, 2}) {
+      SCOPED_TRACE("mode " + std::to_string(mode) + " naming " + std::to_string(naming));
+      TempFolder root;
+      for (const std::string& name :
+           {std::string("top.jpg"), f + "/b.png", f + "/" + d + "/in/c.gif"}) {
+        WriteFile(root.path / PathOf(name), "img");
+      }
+      std::string top = root.path.filename().string();
+      RunResult r =
+          RunWith(TemplateText({std::to_string(mode) + "," + std::to_string(naming),
+                                "[name]|[name%]|[name&]|[up]|[up\\]|[up%]|[up&]", "*", "*", "*"},
+                               true),
+                  root.Text() + kSep);  // a trailing separator changes no name
+      ASSERT_EQ(r.status, 0) << r.err;
+      std::string topPage = naming == 1 ? top + ".html" : "index.html";
+      EXPECT_EQ(ReadFile(root.path / topPage), line(top, top, "", ""));
+      if (mode != 2) {
+        EXPECT_EQ(ListFolder(root.path / PathOf(f)), (std::vector<std::string>{"b.png", d}));
+        continue;
+      }
+      std::string fPage = naming == 0 ? "index.html" : f + ".html";
+      std::string dPage = naming == 0 ? "index.html" : d + ".html";
+      std::string inPage = naming == 0 ? "index.html" : "in.html";
+      std::string fPageUrl = naming == 0 ? "index.html" : fUrl + ".html";
+      std::string dPageUrl = naming == 0 ? "index.html" : dUrl + ".html";
+      EXPECT_EQ(ReadFile(root.path / PathOf(f + "/" + fPage)),
+                line(f, fUrl, NativePath("../" + topPage), "../" + topPage));
+      EXPECT_EQ(ReadFile(root.path / PathOf(f + "/" + d + "/" + dPage)),
+                line(d, dUrl, NativePath("../" + fPage), "../" + fPageUrl));
+      EXPECT_EQ(ReadFile(root.path / PathOf(f + "/" + d + "/in/" + inPage)),
+                line("in", "in", NativePath("../" + dPage), "../" + dPageUrl));
+    }
+  }
+  // A template that uses neither keeps a path that holds them as it was.
+  TempFolder root;
+  WriteFile(root.path / "[up] [name]" / "a.jpg", "img");
+  RunResult r =
+      RunWith(TemplateText({"2,0", "[path][dirlist]", "*", "[relfile]", "*", "*"}), root.Text());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(root.path / "[up] [name]" / "index.html"),
+            root.Text() + kSep + "[up] [name]" + kSep + "\r\n");
+}
+
 TEST(PageGenerationTest, ManyImagesAndAReplacedPage) {
   TempFolder f;
   for (int i = 0; i < 150; ++i)
@@ -296,6 +356,14 @@ TEST(PageGenerationTest, BundledTemplatesOnTheSamplePhotos) {
     EXPECT_EQ(page.find("[file"), std::string::npos) << name;
     bool tree = std::string(name) != "template.dat";
     EXPECT_EQ(page.find("trips") != std::string::npos, tree) << name;
+    // The viewer's script holds no placeholder: it reaches the page unchanged.
+    auto script = [](const std::string& text) {
+      size_t start = text.find("<script>"), end = text.find("</script>");
+      return start == std::string::npos ? "" : text.substr(start, end - start);
+    };
+    std::string source = ReadFile(bundle + name);
+    EXPECT_EQ(script(page), script(source)) << name;
+    EXPECT_EQ(script(page).empty(), std::string(name) == "list.dat") << name;
   }
 }
 

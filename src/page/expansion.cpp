@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "text/forms.h"
+#include "text/paths.h"
 #include "text/replace.h"
 
 namespace {
@@ -142,7 +143,12 @@ ItemResult ExpandFileItem(const std::string& text, const std::string& folderPath
 std::optional<std::string> ExpandPage(const std::string& text, const std::string& folderPath,
                                       std::int32_t fileCount, std::int32_t folderCount,
                                       const std::string& dirList, const std::string& fileList,
-                                      size_t* growthLeft) {
+                                      const std::string& up, size_t* growthLeft) {
+  bool nameOrUp = false;
+  for (const char* p :
+       {"[name]", "[name\\]", "[name%]", "[name&]", "[up]", "[up\\]", "[up%]", "[up&]"}) {
+    nameOrUp = nameOrUp || text.find(p) != std::string::npos;
+  }
   size_t budget = kMaxGrowthBytes;
   Expansion r{text, text, growthLeft ? *growthLeft : budget};
   Step(r, "[path]", [&]() -> const std::string& { return folderPath; });
@@ -153,6 +159,17 @@ std::optional<std::string> ExpandPage(const std::string& text, const std::string
   Step(r, "[numdir]", [&] { return Number(folderCount); });
   Step(r, "[numfile-]", [&] { return Number(std::int64_t{fileCount} - 1); });
   Step(r, "[numdir-]", [&] { return Number(std::int64_t{folderCount} - 1); });
+  if (nameOrUp) {
+    std::string name = FolderOwnName(folderPath);
+    Step(r, "[name]", [&]() -> const std::string& { return name; });
+    Step(r, "[name\\]", [&] { return DoubleBackslashes(name); });
+    Step(r, "[name%]", [&] { return UrlForm(name); });
+    Step(r, "[name&]", [&] { return HtmlForm(name); });
+    Step(r, "[up]", [&]() -> const std::string& { return up; });
+    Step(r, "[up\\]", [&] { return DoubleBackslashes(up); });
+    Step(r, "[up%]", [&] { return UrlForm(up); });
+    Step(r, "[up&]", [&] { return HtmlForm(up); });
+  }
   Step(r, "[dirlist]", [&]() -> const std::string& { return dirList; });
   Step(
       r, "[filelist]", [&]() -> const std::string& { return fileList; }, false);

@@ -40,8 +40,13 @@ ItemResult ExpandFileItem(const std::string& text, const std::string& folderPath
                           std::size_t* growthLeft = nullptr);
 
 /// The page: [path] [path\] [path%] [path&] [numfile] [numdir] [numfile-]
-/// [numdir-] [dirlist] [filelist].
+/// [numdir-] [name] [name\] [name%] [name&] [up] [up\] [up%] [up&] [dirlist]
+/// [filelist]. [name] is the folder's own name (a root is its own name); up is
+/// the link to the parent folder's page, or empty. The steps of [name] and
+/// [up] run only when text itself holds one of them, so a path that holds
+/// such text stays as it was for a template that uses neither.
 std::optional<std::string> ExpandPage(const std::string& text, const std::string& folderPath,
                                       std::int32_t fileCount, std::int32_t folderCount,
                                       const std::string& dirList, const std::string& fileList,
+                                      const std::string& up = {},
                                       std::size_t* growthLeft = nullptr);

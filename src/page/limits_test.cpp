@@ -29,7 +29,7 @@ TEST(ExpansionLimitTest, OnlyWhatNamesAddIsBounded) {
   };
   for (const auto& c : cases) {
     size_t budget = c.budget;
-    std::optional<std::string> page = ExpandPage(c.text, c.path, 1, 0, "", list, &budget);
+    std::optional<std::string> page = ExpandPage(c.text, c.path, 1, 0, "", list, "", &budget);
     if (c.size == 0) {
       EXPECT_FALSE(page.has_value()) << c.what;
     } else {

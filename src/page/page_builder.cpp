@@ -25,15 +25,20 @@ std::string TooLarge(const std::string& page) {
          Number(kMaxGrowthBytes >> 20) + " MiB larger";
 }
 
+// parentPage is the name of the page that links to this one (listing mode 2,
+// below the starting folder), empty elsewhere.
 bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace place,
-                 Ancestors& ancestors, ThumbnailWork* work, std::string& pageFileName,
-                 std::string& failure) {
+                 const std::string& parentPage, Ancestors& ancestors, ThumbnailWork* work,
+                 std::string& pageFileName, std::string& failure) {
   pageFileName.clear();
   if (set.listingMode < 0 || set.listingMode > 2) {
     failure = "unknown listing mode " + Number(set.listingMode);
     return false;
   }
   std::string folderPath = WithTrailingSeparator(folder);
+  // This page's name is known before the subfolders are written, for their
+  // links up to it.
+  const std::string pageName = PageFileNameFor(set, folder, place);
   NameList subfolderNames, subpageLinks;
   ImageList images;
   PagePictures pictures;
@@ -49,7 +54,8 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
       // the tree, or to a folder of it that gets its own page anyway.
       if (!Enter(ancestors, subfolder, LinkRule::kNever)) continue;
       std::string subpage;
-      bool ok = BuildPageAt(set, subfolder, PagePlace::kBelow, ancestors, work, subpage, failure);
+      bool ok = BuildPageAt(set, subfolder, PagePlace::kBelow, pageName, ancestors, work, subpage,
+                            failure);
       Leave(ancestors);
       if (!ok) return false;
       if (subpage.empty()) continue;
@@ -67,7 +73,9 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   if (fileCount == 0 && folderCount == 0) return true;
   if (work && !FinishPagePictures(*work, pictures)) return false;  // cancelled
 
-  std::string name = PageFileNameFor(set, folder, place);
+  const std::string& name = pageName;
+  std::string up =
+      parentPage.empty() ? "" : ".." + std::string(1, platform::kSeparator) + parentPage;
   std::string dirList, fileList, item;
   // Placeholders in folder and file names may add kMaxGrowthBytes to the
   // page, all its items together; past that the run ends instead of
@@ -118,8 +126,8 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
     growthLeft -= pictureGrowth;
     fileList += item;
   }
-  std::optional<std::string> page =
-      ExpandPage(set.pageText, folderPath, fileCount, folderCount, dirList, fileList, &growthLeft);
+  std::optional<std::string> page = ExpandPage(set.pageText, folderPath, fileCount, folderCount,
+                                               dirList, fileList, up, &growthLeft);
   if (!page) {
     failure = TooLarge(folderPath + name);
     return false;
@@ -150,10 +158,10 @@ bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace plac
   Ancestors ancestors = StartingAncestors(folder);
   ThumbnailWants wants = WantsOf(set.fileItemText, set.thumbSize);
   if (!wants.Any()) {
-    return BuildPageAt(set, folder, place, ancestors, nullptr, pageFileName, failure);
+    return BuildPageAt(set, folder, place, "", ancestors, nullptr, pageFileName, failure);
   }
   ThumbnailWork work(wants);
-  bool ok = BuildPageAt(set, folder, place, ancestors, &work, pageFileName, failure);
+  bool ok = BuildPageAt(set, folder, place, "", ancestors, &work, pageFileName, failure);
   notices = EndThumbnailWork(work);
   cancelled = ThumbnailWorkCancelled(work);
   if (cancelled) failure.clear();

@@ -111,6 +111,97 @@ TEST(ExpansionTest, UrlAndHtmlFormsComeAfterTheirTwins) {
             url + " " + HtmlForm(p) + " [path%][path&]");
 }
 
+TEST(ExpansionTest, NameAndUpOnThePage) {
+  const bool windows = platform::kSeparator == '\\';
+  // Paths are written with "/" and turned into the platform's form.
+  auto P = [](std::string text) {
+    for (char& c : text) {
+      if (c == '/') c = platform::kSeparator;
+    }
+    return text;
+  };
+  struct Case {
+    std::string path, name;
+  } cases[] = {
+      {P("/home/me/Pictures/2019/trips/"), "trips"},
+      {P("/a b #1 %41 & [x] 写真/"), "a b #1 %41 & [x] 写真"},
+      {P("photos/"), "photos"},
+      {P("/"), P("/")},  // a root is its own name
+      {P("//"), P("//")},
+      {P("/tmp/twice//"), "twice"},
+  };
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  if (windows) {
+    all.insert(all.end(), {{"C:\\", "C:\\"},
+                           {"Z:\\", "Z:\\"},
+                           {"Z:\\写真\\旅行 #1\\", "旅行 #1"},
+                           {"C:/pics/x\\", "x"},
+                           {"C:photos\\", "photos"},
+                           {"\\\\server\\share\\", "share"}});
+  } else {
+    all.push_back({"/a\\b/", "a\\b"});  // a backslash is part of a POSIX name
+  }
+  for (const auto& c : all) {
+    EXPECT_EQ(ExpandPage("[name]", c.path, 1, 0, "", "").value(), c.name) << c.path;
+  }
+  // The forms, and [up] as the run passes it.
+  std::string up = ".." + kSep + "trip #1 & [x].html";
+  EXPECT_EQ(ExpandPage("[name]|[name\\]|[name%]|[name&]|[up]|[up\\]|[up%]|[up&]",
+                       kSep + "p" + kSep + "it's [x]" + kSep, 1, 0, "", "", up),
+            "it's [x]|it's [x]|it%27s%20%5Bx%5D|" + HtmlForm("it's [x]") + "|" + up + "|.." +
+                kDoubledSep + "trip #1 & [x].html|../trip%20%231%20%26%20%5Bx%5D.html|" +
+                HtmlForm(up));
+  if (windows) {
+    EXPECT_EQ(ExpandPage("[name]|[name\\]|[name%]|[name&]", "C:\\", 1, 0, "", ""),
+              "C:\\|C:\\\\|file:///C:/|C:\\");
+  } else {
+    EXPECT_EQ(ExpandPage("[name%]|[name&]", "/", 1, 0, "", ""), "file:///|/");
+  }
+  // Steps in order: the path is searched for [name] and [up], the name for
+  // [up], and the lists for neither.
+  std::string p = kSep + "[up]" + kSep + "[name]" + kSep;
+  EXPECT_EQ(ExpandPage("[path]|[name]|[dirlist][filelist]", p, 1, 0, "[name]", "[up]", up),
+            kSep + up + kSep + "[name]" + kSep + "|[name]|[name][up]");
+  // A page section that holds none of them keeps such text as it is.
+  EXPECT_EQ(ExpandPage("[path]|[name|up]|[Name]", p, 1, 0, "", "", up), p + "|[name|up]|[Name]");
+}
+
+TEST(BuildPageTest, UpLinksFollowTheNamingRules) {
+  TempFolder f;
+  for (const char* name : {"a.jpg", "sub #1 & [x]/b.png", "sub #1 & [x]/深い 写真/c.gif",
+                           "only folders/inner/d.bmp"}) {
+    WriteFile(f.path / PathOf(name), "x");
+  }
+  std::string top = FolderDisplayName(f.Text());
+  std::string sub = "sub #1 & [x]", deep = "深い 写真";
+  struct Case {
+    int naming;
+    std::string topPage, subPage, deepPage, innerPage, onlyPage;
+  } cases[] = {
+      {0, "index.html", "index.html", "index.html", "index.html", "index.html"},
+      {1, top + ".html", sub + ".html", deep + ".html", "inner.html", "only folders.html"},
+      {2, "index.html", sub + ".html", deep + ".html", "inner.html", "only folders.html"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.naming);
+    TemplateSet set = Set(2, c.naming, "[up]|[name]", "", "");
+    EXPECT_EQ(Build(set, f.Text()), c.topPage);
+    auto page = [&](const std::string& relative) { return ReadFile(f.path / PathOf(relative)); };
+    EXPECT_EQ(page(c.topPage), "|" + top + "\r\n");
+    EXPECT_EQ(page(sub + "/" + c.subPage), ".." + kSep + c.topPage + "|" + sub + "\r\n");
+    EXPECT_EQ(page(sub + "/" + deep + "/" + c.deepPage),
+              InSystemCodePage(".." + kSep + c.subPage + "|" + deep + "\r\n"));
+    EXPECT_EQ(page("only folders/" + c.onlyPage), ".." + kSep + c.topPage + "|only folders\r\n");
+    EXPECT_EQ(page("only folders/inner/" + c.innerPage), ".." + kSep + c.onlyPage + "|inner\r\n");
+    // Modes 0 and 1 have no page above.
+    for (int mode : {0, 1}) {
+      set.listingMode = mode;
+      EXPECT_EQ(Build(set, f.Text()), c.topPage);
+      EXPECT_EQ(page(c.topPage), "|" + top + "\r\n");
+    }
+  }
+}
+
 TEST(ExpansionTest, UrlAndHtmlFormsNeverInsertAPlaceholder) {
   // Names that look like placeholders of every table: the "%" and "&" forms
   // write their brackets as %5B %5D and &#91; &#93;, which no later step finds.

@@ -6,6 +6,19 @@ std::string WithTrailingSeparator(const std::string& path, PathStyle style) {
   return path + separator;
 }
 
+std::string FolderOwnName(const std::string& path, PathStyle style) {
+  char separator = SeparatorOf(style);
+  bool windows = style == PathStyle::kWindows;
+  auto separates = [&](char c) { return c == separator || (windows && c == '/'); };
+  size_t end = path.size();
+  while (end > 0 && separates(path[end - 1])) --end;
+  size_t start = end;
+  while (start > 0 && !separates(path[start - 1])) --start;
+  if (windows && start == 0 && end >= 2 && path[1] == ':') start = 2;
+  if (start >= end) return path;
+  return path.substr(start, end - start);
+}
+
 std::string FolderDisplayName(const std::string& path, PathStyle style) {
   char separator = SeparatorOf(style);
   std::string rest = path;

@@ -27,3 +27,9 @@ std::string WithTrailingSeparator(const std::string& path, PathStyle style = kNa
 /// The folder's last path component after dropping one trailing separator;
 /// "root" when no separator remains; empty after two trailing separators.
 std::string FolderDisplayName(const std::string& path, PathStyle style = kNativeStyle);
+
+/// The folder's own name, as a page heading shows it: the last component of
+/// the path without its trailing separators; a root ("/", "C:\\") is its own
+/// name. In the Windows style "/" separates too, and a drive ("C:photos\\")
+/// is no part of the name.
+std::string FolderOwnName(const std::string& path, PathStyle style = kNativeStyle);

@@ -6,12 +6,23 @@ link leads to an existing file, and no file name turned into markup. With
 the thumbnail templates, every picture is shown by its thumbnail, and a
 page's thumbnails weigh a small fraction of its pictures.
 
+With real mouse, key and touch events it then follows the "up" link of every
+page below the top of a tree of pages (and finds the way back down on the
+parent's page), and drives the picture viewer of the gallery templates: a
+click on the first tile opens it on that picture without leaving the page, the
+right arrow shows the second, swipes step both ways, Tab stays inside, Esc
+closes it and gives the focus back, the back button and a link with the
+picture's name work, and without scripts the click opens the picture itself.
+Screenshots of the open viewer, light and dark, are saved as viewer-light.png
+and viewer-dark.png.
+
 Exit status: 0 passed, 1 failed, 77 skipped (no Chromium)."""
 import argparse
 import base64
 import fcntl
 import json
 import os
+import select
 import shutil
 import struct
 import subprocess
@@ -23,7 +34,8 @@ import urllib.parse
 IMAGE_ENDINGS = (".gif", ".jpg", ".jpeg", ".png", ".bmp")
 # Elements the bundled templates write; anything else came from a name.
 TEMPLATE_TAGS = {"html", "head", "meta", "title", "style", "body", "header", "h1", "p",
-                 "main", "ul", "li", "a", "div", "figure", "img", "figcaption", "span"}
+                 "main", "ul", "li", "a", "div", "figure", "img", "figcaption", "span",
+                 "script", "button"}
 # Templates that show thumbnails; at most this share of the pictures' weight.
 THUMBNAIL_TEMPLATES = {"template.dat", "tree.dat"}
 THUMBNAIL_SHARE = 0.2
@@ -133,7 +145,8 @@ class Browser:
 
     def read_message(self, deadline):
         while b"\0" not in self.buffer:
-            if time.time() > deadline:
+            left = deadline - time.time()
+            if left <= 0 or not select.select([self.from_child], [], [], left)[0]:
                 raise TimeoutError("Chromium did not answer")
             chunk = os.read(self.from_child, 65536)
             if not chunk:
@@ -198,6 +211,7 @@ INSPECT = """(async () => {
     text: document.body.innerText,
     title: document.title,
     heading: document.querySelector('h1') ? document.querySelector('h1').innerText : null,
+    path: document.querySelector('.path') ? document.querySelector('.path').innerText : null,
     folders: [...document.querySelectorAll('.folders a')].map(a => a.innerText),
   });
 })()"""
@@ -231,8 +245,7 @@ def check_thumbnails(page, data):
 
 def check_page(browser, page, root, mode, shot, thumbnails):
     failures = []
-    browser.page("Page.navigate", {"url": "file://" + urllib.parse.quote(page)})
-    browser.wait_event("Page.loadEventFired")
+    open_page(browser, page_url(page))
     result = browser.page("Runtime.evaluate",
                           {"expression": INSPECT, "awaitPromise": True, "returnByValue": True},
                           timeout=60)
@@ -252,16 +265,20 @@ def check_page(browser, page, root, mode, shot, thumbnails):
     want = expected_count(page, root, mode)
     if data["figures"] != want or len(data["images"]) != want:
         failures.append(f"{page}: {data['figures']} pictures shown, {want} expected")
-    # The folder's path, and in listing mode 2 the names of the subfolders
-    # with a page, each exactly once: nothing that a name looks like.
-    path = " ".join((os.path.dirname(page) + "/").split())
-    for what in ("title", "heading"):
-        if " ".join(data[what].split()) != path:
-            failures.append(f"{page}: the {what} is not the folder's path: {data[what][:200]!r}")
+    # The folder's path (in listing mode 2 the heading is the folder's name,
+    # with the path below it), and in listing mode 2 the names of the
+    # subfolders with a page, each exactly once: nothing that a name looks like.
+    folder = os.path.dirname(page)
+    path = " ".join((folder + "/").split())
+    expected = {"title": path, "heading": path}
     if mode == 2:
-        folder = os.path.dirname(page)
-        linked = sorted(n for n in os.listdir(folder)
-                        if os.path.isfile(os.path.join(folder, n, "index.html")))
+        expected.update(heading=" ".join(os.path.basename(folder).split()), path=path)
+    for what, want in expected.items():
+        if " ".join((data[what] or "").split()) != want:
+            failures.append(f"{page}: the {what} is not {want!r}: {(data[what] or '')[:200]!r}")
+    if mode == 2:
+        linked = sorted(n for n in os.listdir(folder) if os.path.isdir(os.path.join(folder, n))
+                        and any(f.endswith(".html") for f in os.listdir(os.path.join(folder, n))))
         if sorted(data["folders"]) != linked:
             failures.append(f"{page}: folder links {data['folders']!r}, expected {linked!r}")
     for stem in ("<b>bold", "it's", "写真"):
@@ -270,6 +287,220 @@ def check_page(browser, page, root, mode, shot, thumbnails):
     shot_data = browser.page("Page.captureScreenshot", {"format": "png"})["data"]
     with open(shot, "wb") as f:
         f.write(base64.b64decode(shot_data))
+    return failures
+
+
+def evaluate(browser, expression):
+    result = browser.page("Runtime.evaluate", {"expression": expression, "returnByValue": True,
+                                               "awaitPromise": True})
+    if "exceptionDetails" in result:
+        raise RuntimeError(f"{expression}: {result['exceptionDetails']}")
+    return result["result"].get("value")
+
+
+def wait_until(browser, expression, timeout=10):
+    """Polls a page expression until it is true; its last value otherwise."""
+    deadline = time.time() + timeout
+    while True:
+        value = evaluate(browser, expression)
+        if value or time.time() > deadline:
+            return value
+        time.sleep(0.05)
+
+
+def open_page(browser, url):
+    browser.events.clear()
+    browser.page("Page.navigate", {"url": url})
+    browser.wait_event("Page.loadEventFired")
+
+
+def page_url(path):
+    return "file://" + urllib.parse.quote(path)
+
+
+def same_file(url, path):
+    found = file_url_path(url.split("#")[0])
+    return found is not None and os.path.realpath(found) == os.path.realpath(path)
+
+
+def click(browser, selector):
+    """A real left click at the middle of the element; False when it is not shown."""
+    box = evaluate(browser, f"""(() => {{
+      const e = document.querySelector({json.dumps(selector)});
+      if (!e || e.offsetParent === null) return null;
+      e.scrollIntoView({{block: "center"}});
+      const r = e.getBoundingClientRect();
+      return [r.left + r.width / 2, r.top + r.height / 2];
+    }})()""")
+    if not box:
+        return False
+    x, y = box
+    browser.page("Input.dispatchMouseEvent", {"type": "mouseMoved", "x": x, "y": y})
+    for kind in ("mousePressed", "mouseReleased"):
+        browser.page("Input.dispatchMouseEvent",
+                     {"type": kind, "x": x, "y": y, "button": "left", "clickCount": 1})
+    return True
+
+
+KEYS = {"ArrowRight": 39, "ArrowLeft": 37, "Escape": 27, "Tab": 9, "Enter": 13}
+
+
+def press(browser, key, shift=False):
+    params = {"key": key, "code": key, "windowsVirtualKeyCode": KEYS[key],
+              "nativeVirtualKeyCode": KEYS[key], "modifiers": 8 if shift else 0}
+    if key == "Enter":
+        params["text"] = "\r"
+    browser.page("Input.dispatchKeyEvent", {"type": "keyDown", **params})
+    browser.page("Input.dispatchKeyEvent", {"type": "keyUp", **params})
+
+
+def swipe(browser, dx):
+    """A one-finger swipe across the middle of the window."""
+    start = {"x": 600, "y": 450}
+    browser.page("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [start]})
+    for step in (1, 2, 3):
+        point = {"x": 600 + dx * step / 3, "y": 450}
+        browser.page("Input.dispatchTouchEvent", {"type": "touchMove", "touchPoints": [point]})
+    browser.page("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+
+
+def check_up_links(browser, pages, root):
+    """Every page below the top: its visible up link leads to the parent
+    folder's page, which links back down to it. The top page shows none."""
+    failures = []
+    for page in pages:
+        folder = os.path.dirname(page)
+        open_page(browser, page_url(page))
+        shown = click(browser, "a.up")
+        if folder == root:
+            if shown:
+                failures.append(f"{page}: the top page shows an up link")
+            continue
+        if not shown:
+            failures.append(f"{page}: no visible up link")
+            continue
+        browser.wait_event("Page.loadEventFired")
+        here = evaluate(browser, "location.href")
+        parent = [p for p in pages if os.path.dirname(p) == os.path.dirname(folder)]
+        if len(parent) != 1 or not same_file(here, parent[0]):
+            failures.append(f"{page}: the up link led to {here}, not to {parent}")
+            continue
+        links = evaluate(browser, "[...document.querySelectorAll('.folders a')].map(a => a.href)")
+        if not any(same_file(link, page) for link in links):
+            failures.append(f"{here}: no link back down to {page}")
+    return failures
+
+
+VIEWER = """(() => {
+  const d = document.querySelector('[role=dialog]');
+  if (!d || d.hidden || d.offsetParent === null && getComputedStyle(d).position !== 'fixed')
+    return null;
+  const img = d.querySelector('img');
+  return {modal: d.getAttribute('aria-modal'), label: d.getAttribute('aria-label'),
+          src: img.src, loaded: img.complete && img.naturalWidth > 0, text: d.innerText,
+          focusInside: d.contains(document.activeElement), hash: location.hash,
+          page: location.href.split('#')[0], marker: window.pagrimoMarker === 1};
+})()"""
+
+
+def check_viewer(browser, page, out, shots):
+    """Drives the viewer of a gallery page with real input events."""
+    failures = []
+    url = page_url(page)
+    open_page(browser, url)
+    tiles = evaluate(browser, """[...document.querySelectorAll('figure > a')].map(a => ({
+        href: a.href, raw: a.getAttribute('href'), name: a.dataset.name}))""")
+    if len(tiles) < 2:
+        return [f"{page}: fewer than two tiles to page through"]
+    first, second = tiles[0], tiles[1]
+    evaluate(browser, "window.pagrimoMarker = 1")
+    click(browser, "figure > a")
+    view = wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(first['href'])} && v)"
+                               f"({VIEWER})")
+    if not view:
+        return [f"{page}: a click on the first tile did not open the viewer on it: "
+                f"{evaluate(browser, VIEWER)} at {evaluate(browser, 'location.href')}"]
+    if not view["marker"] or not same_file(view["page"], page):
+        failures.append(f"{page}: the click left the page")
+    if view["modal"] != "true" or not view["label"] or not view["focusInside"]:
+        failures.append(f"{page}: the viewer is no labelled modal dialog holding the focus: {view}")
+    if urllib.parse.unquote(view["hash"]) != "#" + urllib.parse.unquote(first["raw"]):
+        failures.append(f"{page}: the address names {view['hash']}, not {first['raw']}")
+    if first["name"] not in view["text"] or "bytes" not in view["text"]:
+        failures.append(f"{page}: name and size not shown under the picture: {view['text']!r}")
+
+    press(browser, "ArrowRight")
+    view = wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(second['href'])} && v)"
+                               f"({VIEWER})")
+    if not view or second["name"] not in view["text"]:
+        failures.append(f"{page}: the right arrow did not show the second picture: "
+                        f"{evaluate(browser, VIEWER)}")
+    # A swipe to the left shows the next picture, one to the right the one before.
+    for dx, want in ((-200, tiles[2 % len(tiles)]), (200, second)):
+        swipe(browser, dx)
+        if not wait_until(browser, f"(v => v && v.src === {json.dumps(want['href'])})({VIEWER})"):
+            failures.append(f"{page}: a swipe by {dx} did not show {want['href']}: "
+                            f"{evaluate(browser, VIEWER)}")
+    for shift in (False, False, False, True, True):
+        press(browser, "Tab", shift)
+        if not evaluate(browser, "document.querySelector('[role=dialog]').contains("
+                                 "document.activeElement)"):
+            failures.append(f"{page}: Tab took the focus out of the viewer")
+            break
+    if shots:
+        for scheme in ("light", "dark"):
+            browser.page("Emulation.setEmulatedMedia",
+                         {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
+            time.sleep(0.3)
+            data = browser.page("Page.captureScreenshot", {
+                "format": "png",
+                "clip": {"x": 0, "y": 0, "width": 1200, "height": 900, "scale": 0.5}})["data"]
+            with open(os.path.join(out, f"viewer-{scheme}.png"), "wb") as f:
+                f.write(base64.b64decode(data))
+        browser.page("Emulation.setEmulatedMedia", {"features": []})
+
+    press(browser, "Escape")
+    if shots:
+        time.sleep(0.3)
+        data = browser.page("Page.captureScreenshot", {"format": "png"})["data"]
+        with open(os.path.join(out, "viewer-closed-focus.png"), "wb") as f:
+            f.write(base64.b64decode(data))
+    closed = wait_until(browser, f"!({VIEWER}) && !location.hash && document.activeElement."
+                                 f"href === {json.dumps(second['href'])}")
+    if not closed:
+        failures.append(f"{page}: Esc did not close the viewer and give the focus to the tile: "
+                        f"{evaluate(browser, VIEWER)}, focus on "
+                        f"{evaluate(browser, 'document.activeElement.outerHTML')}")
+
+    # Keyboard only: Enter on the focused tile opens it; the back button closes.
+    press(browser, "Enter")
+    if not wait_until(browser, f"(v => v && v.src === {json.dumps(second['href'])})({VIEWER})"):
+        failures.append(f"{page}: Enter on the focused tile did not open the viewer")
+    history = browser.page("Page.getNavigationHistory")
+    back = history["entries"][history["currentIndex"] - 1]["id"]
+    browser.page("Page.navigateToHistoryEntry", {"entryId": back})
+    if not wait_until(browser, f"!({VIEWER}) && !location.hash && window.pagrimoMarker === 1"):
+        failures.append(f"{page}: the back button did not close the viewer on the same page")
+
+    # A link that names the picture opens the page with the viewer on it.
+    open_page(browser, "about:blank")
+    open_page(browser, url + "#" + second["raw"])
+    if not wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(second['href'])})"
+                               f"({VIEWER})"):
+        failures.append(f"{page}: the address #{second['raw']} did not open the viewer")
+
+    # Without scripts the tile is a plain link to the picture.
+    browser.page("Emulation.setScriptExecutionDisabled", {"value": True})
+    try:
+        open_page(browser, url)
+        click(browser, "figure > a")
+        browser.wait_event("Page.loadEventFired")
+        here = evaluate(browser, "location.href")
+        if here != first["href"]:
+            failures.append(f"{page}: without scripts the click led to {here}, "
+                            f"not to {first['href']}")
+    finally:
+        browser.page("Emulation.setScriptExecutionDisabled", {"value": False})
     return failures
 
 
@@ -286,21 +517,30 @@ def main():
         print("SKIP: no Chromium installed")
         return 77
     os.makedirs(args.out, exist_ok=True)
-    failures, pages_checked = [], 0
+    failures, pages_checked, viewers_checked = [], 0, 0
     with tempfile.TemporaryDirectory(prefix="pagrimo-browser-") as work:
         browser = Browser(chromium, os.path.join(work, "profile"))
         try:
             browser.page("Page.enable")
             browser.page("Emulation.setDeviceMetricsOverride",
                          {"width": 1200, "height": 900, "deviceScaleFactor": 1, "mobile": False})
-            for template, mode in (("template.dat", 0), ("list.dat", 1), ("tree.dat", 2)):
-                app = os.path.join(work, "app-" + template)
+            # The tree template again with every page named after its folder.
+            for template, mode, naming in (("template.dat", 0, None), ("list.dat", 1, None),
+                                           ("tree.dat", 2, None), ("tree.dat", 2, 1)):
+                label = template if naming is None else f"{template[:-4]}-{naming}.dat"
+                app = os.path.join(work, "app-" + label)
                 os.makedirs(app)
                 shutil.copy(args.program, app)
-                shutil.copy(os.path.join(args.bundle, template), app)
+                with open(os.path.join(args.bundle, template), "rb") as f:
+                    text = f.read()
+                if naming is not None:
+                    first, rest = text.split(b"\r\n", 1)
+                    text = first.rsplit(b",", 1)[0] + b"," + str(naming).encode() + b"\r\n" + rest
+                with open(os.path.join(app, template), "wb") as f:
+                    f.write(text)
                 with open(os.path.join(app, "pagrimo.ini"), "w") as f:
                     f.write(f"[Pagrimo]\ndefault={template}\n")
-                root = os.path.join(work, "tree-" + template)
+                root = os.path.join(work, "tree-" + label)
                 make_tree(root, args.samples)
                 # The whole tree, and in the other modes each folder named like a
                 # placeholder on its own, whose name is then in the page's path.
@@ -310,27 +550,36 @@ def main():
                 for start in starts:
                     run = subprocess.run([program, start], capture_output=True, timeout=60)
                     if run.returncode != 0:
-                        failures.append(f"{template} on {start}: exit {run.returncode}: "
+                        failures.append(f"{label} on {start}: exit {run.returncode}: "
                                         f"{run.stderr!r}")
                 pages = sorted(os.path.join(d, n) for d, _, names in os.walk(root)
                                for n in names if n.endswith(".html"))
                 wanted = len(starts) if mode != 2 else 4 + len(PLACEHOLDER_FOLDERS)
                 # ("empty" gets no page in mode 2)
                 if any(os.sep + ".thumbs" + os.sep in page for page in pages):
-                    failures.append(f"{template}: a page was written into a thumbnail folder")
+                    failures.append(f"{label}: a page was written into a thumbnail folder")
+                if template == "list.dat" and b"<script" in text:
+                    failures.append("list.dat: the plain list holds a script")
                 if len(pages) != wanted:
-                    failures.append(f"{template}: {len(pages)} pages written, {wanted} expected")
+                    failures.append(f"{label}: {len(pages)} pages written, {wanted} expected")
                 for page in pages:
                     rel = os.path.relpath(page, root).replace(os.sep, "_")
-                    shot = os.path.join(args.out, f"{template[:-4]}-{rel}.png")
+                    shot = os.path.join(args.out, f"{label[:-4]}-{rel}.png")
                     failures += check_page(browser, page, root, mode, shot,
                                            template in THUMBNAIL_TEMPLATES)
                     pages_checked += 1
+                if mode == 2:
+                    failures += check_up_links(browser, pages, root)
+                if template != "list.dat" and naming is None:
+                    top = [p for p in pages if os.path.dirname(p) == root]
+                    failures += check_viewer(browser, top[0], args.out, template == "tree.dat")
+                    viewers_checked += 1
         finally:
             browser.close()
     for failure in failures:
         print("FAIL:", failure)
-    print(f"{pages_checked} pages checked in Chromium; screenshots in {args.out}")
+    print(f"{pages_checked} pages and {viewers_checked} viewers checked in Chromium; "
+          f"screenshots in {args.out}")
     return 1 if failures else 0
 
 

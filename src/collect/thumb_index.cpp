@@ -49,7 +49,7 @@ bool Unescaped(const std::string& text, std::string& out) {
 // A decimal number, optionally negative, within [low, high].
 template <typename T>
 bool Whole(const std::string& text, T low, T high, T& value) {
-  size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+  size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
   if (i == text.size() || text.size() > 20) return false;
   std::int64_t magnitude = 0;
   for (; i < text.size(); ++i) {

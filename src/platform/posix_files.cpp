@@ -27,19 +27,26 @@ using posix::UniqueFd;
 
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
-  // O_NONBLOCK: a FIFO in a file's place must not stop the run; only a
-  // regular file is read.
+// Opens path for reading when it is a regular file, with its status in st.
+// O_NONBLOCK: a FIFO in a file's place must not stop the run. Invalid, with
+// the reason, otherwise.
+UniqueFd OpenRegularFile(const std::string& path, struct stat& st, std::string& reason) {
   UniqueFd file = OpenPath(path, O_RDONLY | O_NONBLOCK);
   if (!file.Valid()) {
     reason = SystemReason(errno);
-    return false;
+    return file;
   }
-  struct stat st;
   if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     reason = "not a regular file";
-    return false;
+    return UniqueFd();
   }
+  return file;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
+  struct stat st;
+  UniqueFd file = OpenRegularFile(path, st, reason);
+  if (!file.Valid()) return false;
   bytes.clear();
   char buffer[65536];
   for (;;) {
@@ -78,16 +85,9 @@ bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, s
     reason = SystemReason(EINVAL);
     return false;
   }
-  UniqueFd file = OpenPath(path, O_RDONLY | O_NONBLOCK);  // a FIFO must not stop the run
-  if (!file.Valid()) {
-    reason = SystemReason(errno);
-    return false;
-  }
   struct stat st;
-  if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    reason = "not a regular file";
-    return false;
-  }
+  UniqueFd file = OpenRegularFile(path, st, reason);
+  if (!file.Valid()) return false;
   bytes.resize(count);
   size_t have = 0;
   while (have < count) {

@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the picture header reader twice: as a file of its
 // own, read the way ReadPictureFacts reads one, and as the EXIF block of a
 // small JPEG, so that the TIFF walk is reached at once. Checks what the reader
-// promises: requests move forward, and finished facts are consistent.
+// promises: requests move forward, and finished facts are consistent. The
+// ports' own orientation reader gets both too, and must stay in range.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "collect/picture_facts.h"
+#include "platform/orientation.h"
 
 namespace {
 
@@ -17,6 +19,9 @@ void Require(bool condition) {
 }
 
 void Parse(std::string_view file) {
+  int orientation =
+      platform::JpegOrientation(reinterpret_cast<const unsigned char*>(file.data()), file.size());
+  Require(orientation >= 1 && orientation <= 8);
   PictureFacts facts;
   std::int64_t offset = 0;
   std::size_t count = kPictureHeadBytes;

@@ -13,6 +13,8 @@
 // jerror.h after jpeglib.h: it names the warning codes.
 #include <jerror.h>
 
+#include "platform/orientation.h"
+
 namespace platform {
 namespace {
 
@@ -35,31 +37,6 @@ void Warn(j_common_ptr info, int level) {
 }
 
 void Quiet(j_common_ptr) {}
-
-// The orientation tag of IFD0 in an APP1 segment "Exif\0\0" + TIFF; 1 when
-// missing or out of range.
-int ExifOrientation(const unsigned char* p, size_t size) {
-  if (size < 6 + 8 || std::memcmp(p, "Exif\0\0", 6) != 0) return 1;
-  const unsigned char* tiff = p + 6;
-  size_t length = size - 6;
-  bool little = tiff[0] == 'I';
-  auto u16 = [&](size_t o) {
-    return static_cast<unsigned>(little ? tiff[o] | (tiff[o + 1] << 8)
-                                        : (tiff[o] << 8) | tiff[o + 1]);
-  };
-  size_t ifd = little ? u16(4) | (static_cast<size_t>(u16(6)) << 16)
-                      : (static_cast<size_t>(u16(4)) << 16) | u16(6);
-  if (ifd + 2 > length) return 1;
-  unsigned count = u16(ifd);
-  for (unsigned i = 0; i < count && ifd + 2 + 12 * (i + 1) <= length; ++i) {
-    size_t entry = ifd + 2 + 12 * i;
-    if (u16(entry) == 0x0112) {
-      unsigned value = u16(entry + 8);
-      return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
-    }
-  }
-  return 1;
-}
 
 }  // namespace
 

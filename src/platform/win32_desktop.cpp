@@ -65,16 +65,11 @@ std::vector<std::string> SettingsFolderCandidates() { return {ExecutableFolder()
 
 // 2. What a person sees and presses --------------------------------------------------
 
-namespace {
-
-// Writes "caption: text" and a line end, in UTF-8, to standard error: the
-// place of a message box where none can be shown.
-void WriteToStandardError(const std::string& caption, const std::string& text) {
+void win32::WriteToStandardError(const std::string& text) {
   HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-  std::string line = caption + ": " + text + "\n";
-  const char* data = line.data();
-  size_t left = line.size();
+  const char* data = text.data();
+  size_t left = text.size();
   while (left > 0) {
     DWORD written = 0;
     if (!WriteFile(error, data, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
@@ -85,13 +80,15 @@ void WriteToStandardError(const std::string& caption, const std::string& text) {
   }
 }
 
+namespace {
+
 // A message box; falls back to standard error when none can be shown, which
 // MessageBoxW tells by returning 0 (or less, as under a display-less wine).
 void MessageOrStandardError(const std::string& text, UINT style, const std::string& caption) {
   std::wstring wideText = Wide(text), wideCaption = Wide(caption);
   int answer =
       MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), style | MB_SETFOREGROUND);
-  if (answer <= 0) WriteToStandardError(caption, text);
+  if (answer <= 0) win32::WriteToStandardError(caption + ": " + text + "\n");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 //      written, flushed when it replaces a page, moved over it with write
 //      through; a page that already holds the bytes is left alone.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -139,17 +140,6 @@ bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, s
 
 namespace {
 
-bool WriteAll(HANDLE file, const char* data, size_t size) {
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
-    data += written;
-    size -= written;
-  }
-  return true;
-}
-
 // Whether the file at path (in the long form) holds exactly bytes: the sizes
 // are compared first, the contents only when they match. False when the file
 // cannot be read.
@@ -170,11 +160,25 @@ bool HoldsBytes(const std::wstring& path, const std::string& bytes) {
   return same;
 }
 
-// Creates a new, empty temporary file in folder (which ends in a separator);
-// its name, short so that it fits wherever the page's name does, is returned
-// in temp.
-UniqueHandle CreateTemporaryFile(const std::wstring& folder, std::wstring& temp) {
-  static unsigned counter = 0;
+}  // namespace
+
+bool win32::WriteAll(HANDLE file, const char* data, size_t size) {
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(file, data, chunk, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+UniqueHandle win32::CreateTemporaryFile(const std::wstring& folder, std::wstring& temp) {
+  static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp = folder + L"~pg" + std::to_wstring(GetCurrentProcessId()) + L"-" +
            std::to_wstring(++counter) + L".tmp";
@@ -184,8 +188,6 @@ UniqueHandle CreateTemporaryFile(const std::wstring& folder, std::wstring& temp)
   }
   return UniqueHandle();
 }
-
-}  // namespace
 
 bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
                      std::string& reason) {

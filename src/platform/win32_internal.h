@@ -35,6 +35,10 @@ std::string Utf8(const std::wstring& wide);
 /// The system's own text for an error code, without the line end it ends in.
 std::string SystemReason(DWORD error);
 
+/// Writes text as it is (UTF-8) to standard error, where a message box
+/// cannot be shown; nothing when there is no standard error.
+void WriteToStandardError(const std::string& text);
+
 /// Seconds between 1601-01-01 (FILETIME's origin) and 1970-01-01, and the
 /// FILETIME ticks of a second.
 inline constexpr std::int64_t kEpochDifference = 11644473600LL;
@@ -66,6 +70,16 @@ struct UniqueHandle {
   /// Closes now and tells how that went (GetLastError() says why not).
   bool Close() { return !Valid() || CloseHandle(std::exchange(handle, INVALID_HANDLE_VALUE)) != 0; }
 };
+
+/// Writes all of data to file; false when a write fails (GetLastError()
+/// says why).
+bool WriteAll(HANDLE file, const char* data, size_t size);
+
+/// Creates a new, empty temporary file in folder (which ends in a
+/// separator) and returns its handle; its name, short so that it fits
+/// wherever the target's name does, is returned in temp. Safe from any
+/// thread. Invalid when none can be made (GetLastError() says why).
+UniqueHandle CreateTemporaryFile(const std::wstring& folder, std::wstring& temp);
 
 /// A folder's identity from its volume serial, its file index and an open
 /// handle to it. Where the file system reports index 0, the folder's final

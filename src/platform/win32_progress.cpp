@@ -16,39 +16,17 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32_internal.h"
 
 namespace platform {
 namespace {
 
-// Seconds between 1601-01-01 (FILETIME's origin) and 1970-01-01.
-constexpr std::int64_t kEpochDifference = 11644473600LL;
-constexpr std::int64_t kTicksPerSecond = 10000000LL;
+using win32::kEpochDifference;
+using win32::kTicksPerSecond;
+using win32::Wide;
+
 // A message box lists this many notices; the rest are counted.
 constexpr size_t kNoticesShown = 30;
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
-
-void WriteToStandardError(const std::string& text) {
-  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-  const char* data = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    DWORD written = 0;
-    if (!WriteFile(error, data, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
-      return;
-    }
-    data += written;
-    left -= written;
-  }
-}
 
 // ---- 1. Progress -------------------------------------------------------------
 
@@ -130,7 +108,7 @@ void ReportNotices(const std::vector<std::string>& lines) {
   // No message box can be shown: standard error, in the POSIX form.
   std::string all;
   for (const auto& line : lines) all += "pagrimo: " + line + "\n";
-  WriteToStandardError(all);
+  win32::WriteToStandardError(all);
 }
 
 // ---- 3. Local civil times, and removing a file of our own ----------------------
@@ -159,10 +137,10 @@ bool LocalTimeSeconds(int year, int month, int day, int hour, int minute, int se
 }
 
 bool RemoveOwnFile(const std::string& path, std::string& reason) {
-  if (DeleteFileW(Wide(path).c_str())) return true;
+  if (DeleteFileW(win32::Long(path).c_str())) return true;
   DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
-  reason = "error " + std::to_string(error);
+  reason = win32::SystemReason(error);
   return false;
 }
 

@@ -20,25 +20,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "platform/orientation.h"
 #include "platform/platform.h"
+#include "platform/win32_internal.h"
 
 namespace platform {
 namespace {
-
-std::wstring WidePath(const std::string& text) {
-  int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-  if (length > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-  }
-  return wide;
-}
 
 // The system's text for an error code (a Win32 error or an HRESULT).
 std::string ErrorText(DWORD code, const char* fallback) {
@@ -54,12 +44,7 @@ std::string ErrorText(DWORD code, const char* fallback) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
   if (wide.empty()) return std::string(fallback) + " (" + hex + ")";
-  int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
-                      nullptr, nullptr);
-  return text;
+  return win32::Utf8(wide);
 }
 
 // Owns one COM interface reference.
@@ -112,46 +97,11 @@ bool IsKnownPicture(const unsigned char* head, DWORD size) {
          (size >= 2 && head[0] == 'B' && head[1] == 'M');
 }
 
-// The EXIF orientation found in a JPEG's first bytes (its APP1 segment), 0
-// when there is none.
-int OrientationInBytes(const unsigned char* p, size_t size) {
-  size_t at = 2;
-  while (at + 4 <= size && p[at] == 0xFF) {
-    unsigned marker = p[at + 1];
-    size_t length = (p[at + 2] << 8) | p[at + 3];
-    if (marker == 0xDA || length < 2) break;  // pixels start: no EXIF before them
-    size_t body = at + 4, end = at + 2 + length;
-    if (marker == 0xE1 && end <= size && length >= 16 &&
-        std::memcmp(p + body, "Exif\0\0", 6) == 0) {
-      const unsigned char* tiff = p + body + 6;
-      size_t tiffSize = end - body - 6;
-      bool little = tiff[0] == 'I';
-      auto u16 = [&](size_t o) {
-        return static_cast<unsigned>(little ? tiff[o] | (tiff[o + 1] << 8)
-                                            : (tiff[o] << 8) | tiff[o + 1]);
-      };
-      auto u32 = [&](size_t o) {
-        return little ? u16(o) | (u16(o + 2) << 16) : (u16(o) << 16) | u16(o + 2);
-      };
-      size_t ifd = u32(4);
-      if (ifd + 2 > tiffSize) return 0;
-      unsigned count = u16(ifd);
-      for (unsigned i = 0; i < count && ifd + 2 + 12 * (i + 1) <= tiffSize; ++i) {
-        size_t entry = ifd + 2 + 12 * i;
-        if (u16(entry) == 0x0112) return static_cast<int>(u16(entry + 8));
-      }
-      return 0;
-    }
-    at = end;
-  }
-  return 0;
-}
-
 // The EXIF orientation of a JPEG, 1 when it has none: asked of the codec's
 // metadata reader, else read from the file's first bytes (wine's JPEG codec
 // has no metadata reader).
 int Orientation(IWICBitmapFrameDecode* frame, IWICBitmapDecoder* decoder,
-                const std::wstring& path) {
+                const std::vector<unsigned char>& head) {
   GUID container{};
   if (FAILED(decoder->GetContainerFormat(&container)) || container != GUID_ContainerFormatJpeg)
     return 1;
@@ -165,18 +115,7 @@ int Orientation(IWICBitmapFrameDecode* frame, IWICBitmapDecoder* decoder,
       orientation = value.uiVal;
     PropVariantClear(&value);
   }
-  if (orientation == 0) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      std::vector<unsigned char> head(65536 + 4);
-      DWORD got = 0;
-      if (ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &got, nullptr))
-        orientation = OrientationInBytes(head.data(), got);
-      CloseHandle(file);
-    }
-  }
+  if (orientation == 0) orientation = JpegOrientation(head.data(), head.size());
   return orientation >= 1 && orientation <= 8 ? orientation : 1;
 }
 
@@ -289,58 +228,25 @@ HRESULT CopyOut(IWICImagingFactory* factory, IWICBitmapSource* scaled, int orien
                               out.bgra.data());
 }
 
-// Turns stored BGRA pixels upright by EXIF orientation n.
-void TurnUpright(Decoded& picture, int n) {
-  if (n == 1) return;
-  UINT sw = picture.width, sh = picture.height;
-  UINT dw = n >= 5 ? sh : sw, dh = n >= 5 ? sw : sh;
-  std::vector<BYTE> turned(picture.bgra.size());
-  for (UINT y = 0; y < dh; ++y) {
-    for (UINT x = 0; x < dw; ++x) {
-      UINT sx = x, sy = y;
-      switch (n) {
-        case 2:
-          sx = sw - 1 - x;
-          break;
-        case 3:
-          sx = sw - 1 - x, sy = sh - 1 - y;
-          break;
-        case 4:
-          sy = sh - 1 - y;
-          break;
-        case 5:
-          sx = y, sy = x;
-          break;
-        case 6:
-          sx = y, sy = sh - 1 - x;
-          break;
-        case 7:
-          sx = sw - 1 - y, sy = sh - 1 - x;
-          break;
-        case 8:
-          sx = sw - 1 - y, sy = x;
-          break;
-      }
-      std::memcpy(&turned[(static_cast<size_t>(y) * dw + x) * 4],
-                  &picture.bgra[(static_cast<size_t>(sy) * sw + sx) * 4], 4);
-    }
-  }
-  picture.bgra.swap(turned);
-  picture.width = dw;
-  picture.height = dh;
-}
-
-HRESULT Decode(IWICImagingFactory* factory, const std::wstring& path, int maxSide, Decoded& out) {
+// Decodes the open picture file, whose first bytes are head.
+HRESULT Decode(IWICImagingFactory* factory, HANDLE file, const std::vector<unsigned char>& head,
+               int maxSide, Decoded& out) {
   Com<IWICBitmapDecoder> decoder;
-  HRESULT hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand, &decoder);
+  LARGE_INTEGER start{};
+  HRESULT hr = SetFilePointerEx(file, start, nullptr, FILE_BEGIN)
+                   ? S_OK
+                   : HRESULT_FROM_WIN32(GetLastError());
+  if (SUCCEEDED(hr)) {
+    hr = factory->CreateDecoderFromFileHandle(reinterpret_cast<ULONG_PTR>(file), nullptr,
+                                              WICDecodeMetadataCacheOnDemand, &decoder);
+  }
   Com<IWICBitmapFrameDecode> frame;
   if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, &frame);
   UINT w = 0, h = 0;
   if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
   if (FAILED(hr)) return hr;
   if (w == 0 || h == 0) return WINCODEC_ERR_BADIMAGE;
-  int orientation = Orientation(frame.p, decoder.p, path);
+  int orientation = Orientation(frame.p, decoder.p, head);
   bool turned = orientation >= 5;
   // The size as displayed, shrunk to fit maxSide, then back to stored axes.
   UINT shownW = turned ? h : w, shownH = turned ? w : h;
@@ -373,7 +279,7 @@ HRESULT Decode(IWICImagingFactory* factory, const std::wstring& path, int maxSid
   // wine's flip rotator only flips vertically: turn the pixels here instead.
   if (hr == E_NOTIMPL) {
     hr = CopyOut(factory, scaled.p, 1, false, out);
-    if (SUCCEEDED(hr)) TurnUpright(out, orientation);
+    if (SUCCEEDED(hr)) TurnUpright(out.bgra, out.width, out.height, orientation);
   }
   return hr;
 }
@@ -438,37 +344,19 @@ HRESULT Encode(IWICImagingFactory* factory, const Decoded& picture, bool alpha,
 
 // ---- 4. Writing ---------------------------------------------------------------
 
+// Writes bytes to a temporary file beside target (in the long form), then
+// renames it over target: a reader sees the old thumbnail or the new one.
 bool WriteAtomically(const std::wstring& target, const std::string& bytes, std::string& reason) {
-  size_t slash = target.find_last_of(L"\\/");
-  std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
-  thread_local std::mt19937 generator{std::random_device{}()};
   std::wstring temp;
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    wchar_t name[32];
-    std::swprintf(name, 32, L"~pagrimo-%08lx.tmp", static_cast<unsigned long>(generator()));
-    temp = folder + name;
-    file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
-  }
-  if (file == INVALID_HANDLE_VALUE) {
+  win32::UniqueHandle file =
+      win32::CreateTemporaryFile(target.substr(0, target.find_last_of(L'\\') + 1), temp);
+  if (!file.Valid()) {
     reason = ErrorText(GetLastError(), "the thumbnail cannot be written");
     return false;
   }
-  DWORD error = ERROR_SUCCESS;
-  size_t done = 0;
-  while (done < bytes.size() && error == ERROR_SUCCESS) {
-    DWORD chunk =
-        static_cast<DWORD>(bytes.size() - done > (1u << 30) ? (1u << 30) : bytes.size() - done);
-    DWORD put = 0;
-    if (!WriteFile(file, bytes.data() + done, chunk, &put, nullptr) || put == 0) {
-      error = GetLastError();
-      if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
-    }
-    done += put;
-  }
-  if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+  DWORD error =
+      win32::WriteAll(file.handle, bytes.data(), bytes.size()) ? ERROR_SUCCESS : GetLastError();
+  if (!file.Close() && error == ERROR_SUCCESS) error = GetLastError();
   if (error == ERROR_SUCCESS &&
       !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
     error = GetLastError();
@@ -485,20 +373,22 @@ bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& t
                    ThumbnailMade& made, ThumbnailFailure& failure, std::string& reason) {
   failure = ThumbnailFailure::kPicture;
   if (maxSide < 1) maxSide = 1;
-  std::wstring path = WidePath(picture);
-  // Only GIF, JPEG, PNG and BMP files are given to the codecs.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  // One handle serves the check of the first bytes and the codec; the long
+  // form of the path reaches pictures past 260 characters.
+  win32::UniqueHandle file(CreateFileW(win32::Long(picture).c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
     reason = ErrorText(GetLastError(), "the picture cannot be opened");
     return false;
   }
-  unsigned char head[8];
+  // Enough for the kind of file and a JPEG's EXIF segment (at most 64 KiB).
+  std::vector<unsigned char> head(65536 + 4);
   DWORD got = 0;
-  BOOL read = ReadFile(file, head, sizeof head, &got, nullptr);
-  CloseHandle(file);
-  if (!read || !IsKnownPicture(head, got)) {
+  BOOL read = ReadFile(file.handle, head.data(), static_cast<DWORD>(head.size()), &got, nullptr);
+  head.resize(read ? got : 0);
+  // Only GIF, JPEG, PNG and BMP files are given to the codecs.
+  if (!read || !IsKnownPicture(head.data(), got)) {
     reason = got == 0 ? "the file is empty" : "the file is not a GIF, JPEG, PNG or BMP picture";
     return false;
   }
@@ -509,7 +399,7 @@ bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& t
     return false;
   }
   Decoded decoded;
-  hr = Decode(factory, path, maxSide, decoded);
+  hr = Decode(factory, file.handle, head, maxSide, decoded);
   if (FAILED(hr)) {
     reason = ErrorText(static_cast<DWORD>(hr), "the picture cannot be decoded");
     return false;
@@ -522,7 +412,7 @@ bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& t
     reason = ErrorText(static_cast<DWORD>(hr), "the thumbnail cannot be encoded");
     return false;
   }
-  if (!WriteAtomically(WidePath(targetStem + (alpha ? ".png" : ".jpg")), bytes, reason)) {
+  if (!WriteAtomically(win32::Long(targetStem + (alpha ? ".png" : ".jpg")), bytes, reason)) {
     failure = ThumbnailFailure::kTarget;
     return false;
   }
@@ -534,7 +424,7 @@ bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& t
 }
 
 bool MakeThumbnailFolder(const std::string& path, std::string& reason) {
-  std::wstring folder = WidePath(path);
+  std::wstring folder = win32::Long(path);
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     reason = ErrorText(GetLastError(), "the folder cannot be made");
     return false;

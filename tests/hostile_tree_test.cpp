@@ -425,7 +425,9 @@ TEST(HostileTreeTest, SpecialFilesNeverStopTheRunNorLeadOutside) {
       TemplateText({"0,0", "[numfile]:[filelist]*", "*", "*", "[filename] [filesize];", "*"});
   struct Case {
     const char* what;
-    const char* fifo;  // made a FIFO: in the tree, or "app/NAME" beside the program
+    // Made a FIFO (or, after "zero:", a link to /dev/zero): in the tree, or
+    // "app/NAME" beside the program.
+    const char* fifo;
     int status;
     std::string err;
     std::string page;
@@ -435,6 +437,8 @@ TEST(HostileTreeTest, SpecialFilesNeverStopTheRunNorLeadOutside) {
       {"template file", "app/t.dat", 1,
        "pagrimo: t.datが見つかりません\nエラー: template.datが正しく読みこめません\n", "<missing>"},
       {"picture", "fifo.jpg", 0, "", "2:a.jpg 3;\r\nz.jpg 3;\r\n*\r\n"},
+      {"settings file as an endless device", "zero:app/pagrimo.ini", 1,
+       "エラー: template.datが正しく読みこめません\n", "<missing>"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -448,9 +452,15 @@ TEST(HostileTreeTest, SpecialFilesNeverStopTheRunNorLeadOutside) {
     Installation app;
     Install(app, kSettings, {{"t.dat", kTemplate}});
     std::string fifo = c.fifo;
+    bool device = fifo.rfind("zero:", 0) == 0;
+    if (device) fifo.erase(0, 5);
     fs::path where = fifo.rfind("app/", 0) == 0 ? app.folder.path / fifo.substr(4) : tree / fifo;
     fs::remove(where);
-    ASSERT_EQ(mkfifo(where.c_str(), 0644), 0);
+    if (device) {
+      fs::create_symlink("/dev/zero", where);
+    } else {
+      ASSERT_EQ(mkfifo(where.c_str(), 0644), 0);
+    }
     RunResult r = RunProgram(app.program, {tree.string()});
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_EQ(r.err, c.err);

@@ -162,6 +162,22 @@ TEST(ThumbnailsTest, SubfoldersCarryTheirPathAndThumbnailsAreNeverListed) {
   }
 }
 
+#ifndef _WIN32
+// In the whole-tree mode a linked folder's pictures are listed, but nothing is
+// written into it: it may lie outside the tree the user chose.
+TEST(ThumbnailsTest, ALinkedFolderGetsNoThumbnails) {
+  Gallery g(TemplateText(
+      {"1,0", "[filelist]", "*", "*", "[filename]|[thumb]|[thumbwidth]x[thumbheight]|", "*"}));
+  TempFolder outside;
+  fs::copy_file(kPictures / "big.jpg", outside.path / "b.jpg");
+  fs::create_directory_symlink(outside.path, g.photos.path / "linked");
+  RunResult run = g.Run();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(g.Items()["linked/b.jpg"], "linked/b.jpg|400x300");
+  EXPECT_FALSE(fs::exists(outside.path / ".thumbs"));
+}
+#endif
+
 // What a run left in the thumbnail folder: name -> size and time.
 std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> Snapshot(
     const fs::path& folder) {
@@ -202,6 +218,9 @@ TEST(ThumbnailsTest, ChangedPicturesGetNewThumbnailsAndGoneOnesLoseThem) {
   fs::copy_file(kPictures / "big.jpg", g.photos.path / "landscape.jpg");
   fs::remove(g.photos.path / "plain.png");
   fs::remove(g.photos.path / ".thumbs" / "small.gif.jpg");
+  // tiny.bmp becomes transparent: its JPEG thumbnail gives way to a PNG.
+  fs::remove(g.photos.path / "tiny.bmp");
+  fs::copy_file(kPictures / "alpha.png", g.photos.path / "tiny.bmp");
   RunResult run = g.Run();
   ASSERT_EQ(run.status, 0) << run.err;
   auto items = g.Items();
@@ -210,6 +229,8 @@ TEST(ThumbnailsTest, ChangedPicturesGetNewThumbnailsAndGoneOnesLoseThem) {
   EXPECT_EQ(items.count("plain.png"), 0u);
   EXPECT_FALSE(fs::exists(g.photos.path / ".thumbs" / "plain.png.jpg"));
   EXPECT_TRUE(fs::exists(g.photos.path / ".thumbs" / "small.gif.jpg"));
+  EXPECT_EQ(Split(items["tiny.bmp"])[0], Thumb("tiny.bmp.png"));
+  EXPECT_FALSE(fs::exists(g.photos.path / ".thumbs" / "tiny.bmp.jpg"));
   std::string index = ReadFile(g.photos.path / ".thumbs" / "index");
   EXPECT_EQ(index.find("plain.png"), std::string::npos) << index;
 
@@ -221,6 +242,23 @@ TEST(ThumbnailsTest, ChangedPicturesGetNewThumbnailsAndGoneOnesLoseThem) {
   WriteFile(smaller.installation.folder.path / "pagrimo.ini", kSettings);
   ASSERT_EQ(smaller.Run().status, 0);
   EXPECT_EQ(Split(smaller.Items()["big.jpg"])[1], "400x300");
+}
+
+// A folder whose pictures have all gone gets no page, but loses their
+// thumbnails all the same.
+TEST(ThumbnailsTest, AFolderWhosePicturesAllWentLosesTheirThumbnails) {
+  Gallery g(TemplateText({"2,0", "[dirlist][filelist]", "*", "[dirname]", "*", "[thumb]|", "*"}));
+  fs::create_directory(g.photos.path / "sub");
+  fs::copy_file(kPictures / "small.gif", g.photos.path / "sub" / "small.gif");
+  ASSERT_EQ(g.Run().status, 0);
+  const fs::path thumbs = g.photos.path / "sub" / ".thumbs";
+  ASSERT_TRUE(fs::exists(thumbs / "small.gif.jpg"));
+  fs::remove(g.photos.path / "sub" / "small.gif");
+  RunResult run = g.Run();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(fs::exists(thumbs / "small.gif.jpg"));
+  EXPECT_EQ(ReadFile(thumbs / "index").find("small.gif"), std::string::npos);
+  EXPECT_EQ(g.Page().find("sub"), std::string::npos) << g.Page();
 }
 
 TEST(ThumbnailsTest, BadPicturesKeepTheirRowsAndAreNamed) {
@@ -246,6 +284,10 @@ TEST(ThumbnailsTest, BadPicturesKeepTheirRowsAndAreNamed) {
       std::string named =
           "pagrimo: cannot make a thumbnail of " + g.photos.Text() + kSep + name + ": ";
       EXPECT_NE(result.err.find(named), std::string::npos) << result.err;
+      // The second run does not open them again: the index says they failed.
+      if (run == 1) {
+        EXPECT_NE(result.err.find(named + "it could not be decoded\n"), std::string::npos);
+      }
     }
     EXPECT_EQ(Split(items["big.jpg"])[1], "400x300");
   }
@@ -291,6 +333,29 @@ TEST(ThumbnailsTest, AFolderWithoutRoomForThumbnailsStillGetsItsPage) {
     } else {
       EXPECT_NE(page.find("big.jpg|big.jpg|400x300|800x600|"), std::string::npos) << page;
     }
+  }
+}
+#endif
+
+#ifndef _WIN32
+// Where no thumbnail can be made, [thumbwidth] and [thumbheight] give the
+// size it would have: the same as where one is made, rounded to the nearest.
+TEST(ThumbnailsTest, SizesWithoutAThumbnailAreThoseOfOne) {
+  for (bool writable : {true, false}) {
+    SCOPED_TRACE(writable);
+    Gallery g(Item("[filename]|[thumbwidth]x[thumbheight]"), "thumbsize=25\r\n");
+    fs::create_directory(g.photos.path / ".thumbs");
+    ChownTree(g.photos.Text(), kNobody);
+    if (!writable) {
+      fs::permissions(g.photos.path / ".thumbs", fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    RunResult run = RunUnprivileged(g.installation.program, {g.photos.Text()}, kEnvironment);
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto items = g.Items();
+    EXPECT_EQ(items["plain.png"], "25x17");    // 30x20: 16.7 high
+    EXPECT_EQ(items["big.jpg"], "25x19");      // 800x600: 18.75 high
+    EXPECT_EQ(items["rotated.jpg"], "19x25");  // shown 48x64
+    EXPECT_EQ(items["tiny.bmp"], "12x8");      // never enlarged
   }
 }
 #endif

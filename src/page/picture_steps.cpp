@@ -81,6 +81,14 @@ void PreparePagePictures(ThumbnailWork& work, const std::string& folderPath,
     pictures.folders.push_back(folder);
     for (int i = first; i < j; ++i) pictures.refs[static_cast<size_t>(i)] = {folder, i - first};
   }
+  // A folder whose own pictures have all gone has its thumbnails of them
+  // removed all the same: it is prepared with no names.
+  bool own = false;
+  for (const std::string& image : images)
+    own = own || image.find(platform::kSeparator) == std::string::npos;
+  if (work.wants.thumbnails && !own) {
+    pictures.folders.push_back(PrepareThumbnailFolder(work, folderPath, {}, true));
+  }
 }
 
 bool FinishPagePictures(ThumbnailWork& work, const PagePictures& pictures) {

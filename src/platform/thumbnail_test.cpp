@@ -52,8 +52,8 @@ int SceneIndex(int x, int y) {
 }
 
 // bpp 1 has no blue (two colours). alphaHeader: 32-bit with a version 5
-// header whose alpha mask makes the blue block transparent.
-std::string SceneBmp(int bpp, bool alphaHeader = false) {
+// header whose alpha mask makes the blue block transparent, unless opaque.
+std::string SceneBmp(int bpp, bool alphaHeader = false, bool opaque = false) {
   const int w = 240, h = 160;
   const Rgba palette[3] = {kGreen, kRed, bpp == 1 ? kGreen : kBlue};
   int colours = bpp <= 8 ? (1 << bpp) : 0;
@@ -88,7 +88,7 @@ std::string SceneBmp(int bpp, bool alphaHeader = false) {
       } else {
         size_t at = static_cast<size_t>(x) * (bpp / 8);
         row[at] = char(c.b), row[at + 1] = char(c.g), row[at + 2] = char(c.r);
-        if (bpp == 32) row[at + 3] = char(alphaHeader && index == 2 ? 0 : 255);
+        if (bpp == 32) row[at + 3] = char(alphaHeader && !opaque && index == 2 ? 0 : 255);
       }
     }
     s += row;
@@ -164,9 +164,10 @@ TEST(Thumbnail, EveryKindOfPictureGivesTheRightSizeAndColours) {
   const Expected noBlue{kRed, kGreen, kGreen, kGreen};
   const Expected cmyk{kRed, kGreen, kGreen, kBlue, 40, true};
   const std::vector<std::pair<std::string, std::string>> bmps = {
-      {"bmp1.bmp", SceneBmp(1)},         {"bmp4.bmp", SceneBmp(4)},   {"bmp8.bmp", SceneBmp(8)},
-      {"bmp16.bmp", SceneBmp(16)},       {"bmp24.bmp", SceneBmp(24)}, {"bmp32.bmp", SceneBmp(32)},
-      {"bmp32a.bmp", SceneBmp(32, true)}};
+      {"bmp1.bmp", SceneBmp(1)},          {"bmp4.bmp", SceneBmp(4)},
+      {"bmp8.bmp", SceneBmp(8)},          {"bmp16.bmp", SceneBmp(16)},
+      {"bmp24.bmp", SceneBmp(24)},        {"bmp32.bmp", SceneBmp(32)},
+      {"bmp32a.bmp", SceneBmp(32, true)}, {"bmp32o.bmp", SceneBmp(32, true, true)}};
   for (const auto& [name, bytes] : bmps) WriteFile(folder.path / name, bytes);
   struct Case {
     std::string picture;
@@ -192,6 +193,7 @@ TEST(Thumbnail, EveryKindOfPictureGivesTheRightSizeAndColours) {
       {bmp + "bmp24.bmp", ThumbnailFormat::kJpeg, kScene},
       {bmp + "bmp32.bmp", ThumbnailFormat::kJpeg, kScene},
       {bmp + "bmp32a.bmp", ThumbnailFormat::kPng, clear},
+      {bmp + "bmp32o.bmp", ThumbnailFormat::kJpeg, kScene},  // alpha, all opaque
   };
   int n = 0;
   for (const Case& c : cases) {

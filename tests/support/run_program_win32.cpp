@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cwctype>
-#include <thread>
 
 #include "support/test_support.h"
 
@@ -48,11 +47,16 @@ std::wstring EnvironmentBlock(const std::vector<std::string>& extra) {
   return block;
 }
 
-void Drain(HANDLE pipe, std::string& sink) {
+// Appends what the pipe holds now to sink, without waiting for more.
+void TakeAvailable(HANDLE pipe, std::string& sink) {
   char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+  for (;;) {
+    DWORD available = 0, got = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) return;
+    DWORD want = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
+    if (!::ReadFile(pipe, buffer, want, &got, nullptr) || got == 0) return;
     sink.append(buffer, got);
+  }
 }
 
 }  // namespace
@@ -100,12 +104,17 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     result.err = "cannot start " + program + ": error " + std::to_string(startError);
     return result;
   }
-  std::thread errReader(Drain, errRead, std::ref(result.err));
-  Drain(outRead, result.out);
-  errReader.join();
+  // The output is taken until the program ends, not until the pipes close:
+  // the first wine program that needs a desktop starts wine's explorer.exe,
+  // which inherits the pipes and holds them open long after.
+  for (;;) {
+    DWORD wait = WaitForSingleObject(process.hProcess, 10);
+    TakeAvailable(outRead, result.out);
+    TakeAvailable(errRead, result.err);
+    if (wait != WAIT_TIMEOUT) break;
+  }
   CloseHandle(outRead);
   CloseHandle(errRead);
-  WaitForSingleObject(process.hProcess, INFINITE);
   DWORD status = 0;
   GetExitCodeProcess(process.hProcess, &status);
   result.status = static_cast<int>(status);

@@ -110,32 +110,6 @@ bool ReadFileBytes(const std::string& path, std::int64_t offset, size_t count, s
 
 namespace {
 
-// Creates a new file ".pagrimo-XXXXXX" in the open folder dir, readable and
-// writable by the owner only, and sets name to its name; not Valid(), with
-// errno set, on failure.
-UniqueFd CreateTemporary(int dir, std::string& name) {
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static std::mt19937 generator{std::random_device{}()};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = ".pagrimo-";
-    for (int i = 0; i < 6; ++i) name += kLetters[generator() % (sizeof kLetters - 1)];
-    UniqueFd file(openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (file.Valid() || errno != EEXIST) return file;
-  }
-  return UniqueFd();
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t put = write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data += put;
-    size -= static_cast<size_t>(put);
-  }
-  return true;
-}
-
 // True when name in the open folder dir is a regular file that holds exactly
 // head followed by text. The caller has seen that the sizes agree; the file
 // is read in blocks and compared as it comes, never held whole.
@@ -175,8 +149,8 @@ bool HoldsExactly(int dir, const std::string& name, std::string_view head,
 // replace a page; 0, or the error number.
 int WriteTemporary(UniqueFd& file, std::string_view head, const std::string& text, mode_t mode,
                    bool flush) {
-  if (!WriteAll(file.fd, head.data(), head.size()) ||
-      !WriteAll(file.fd, text.data(), text.size())) {
+  if (!WriteWhole(file.fd, head.data(), head.size()) ||
+      !WriteWhole(file.fd, text.data(), text.size())) {
     return errno != 0 ? errno : EIO;
   }
   if (fchmod(file.fd, mode) != 0) return errno;
@@ -229,7 +203,7 @@ bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncod
     mode = 0666 & ~mask;
   }
   std::string temp;
-  UniqueFd file = CreateTemporary(dir.fd, temp);
+  UniqueFd file = CreateTemporary(dir.fd, temp, 0600);
   if (!file.Valid()) {
     reason = SystemReason(errno);
     return false;
@@ -258,6 +232,27 @@ int OpenAnyPath(const std::string& path, int flags, mode_t mode) {
   return OpenPath(path, flags, mode).Release();
 }
 
-bool WriteWhole(int fd, const char* data, std::size_t size) { return WriteAll(fd, data, size); }
+UniqueFd CreateTemporary(int dir, std::string& name, mode_t mode) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937 generator{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = ".pagrimo-";
+    for (int i = 0; i < 6; ++i) name += kLetters[generator() % (sizeof kLetters - 1)];
+    UniqueFd file(openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (file.Valid() || errno != EEXIST) return file;
+  }
+  return UniqueFd();
+}
+
+bool WriteWhole(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t put = write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    data += put;
+    size -= static_cast<size_t>(put);
+  }
+  return true;
+}
 
 }  // namespace platform

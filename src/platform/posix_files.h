@@ -7,11 +7,18 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/posix_internal.h"
+
 namespace platform {
 
 /// open(2) of a path of any length, also one longer than PATH_MAX; the
 /// descriptor is close-on-exec. -1 with errno set on failure.
 int OpenAnyPath(const std::string& path, int flags, mode_t mode = 0);
+
+/// Creates a new file ".pagrimo-XXXXXX" with the given mode in the open
+/// folder dir and sets name to its name; not Valid(), with errno set, on
+/// failure. Safe from any thread.
+posix::UniqueFd CreateTemporary(int dir, std::string& name, mode_t mode);
 
 /// Writes all of data, retrying short writes; false with errno set.
 bool WriteWhole(int fd, const char* data, std::size_t size);

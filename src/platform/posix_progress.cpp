@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix_files.h"
 
 extern char** environ;
 
@@ -63,18 +64,7 @@ std::string FindOnPath(const std::string& name) {
   }
 }
 
-bool WriteText(int fd, const std::string& text) {
-  const char* data = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    ssize_t put = write(fd, data, left);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data += put;
-    left -= static_cast<size_t>(put);
-  }
-  return true;
-}
+bool WriteText(int fd, const std::string& text) { return WriteWhole(fd, text.data(), text.size()); }
 
 // zenity --progress, reading percentages and "# text" lines from a pipe. Its
 // Cancel button ends it with a non-zero status.

@@ -336,25 +336,17 @@ bool WriteAtomically(const std::string& target, const void* bytes, size_t size,
   std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
   int dir = OpenAnyPath(folder, O_RDONLY | O_DIRECTORY);
   if (dir < 0) return reason = std::strerror(errno), false;
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::mt19937 generator{std::random_device{}()};
   std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = ".pagrimo-";
-    for (int i = 0; i < 8; ++i) temp += kLetters[generator() % (sizeof kLetters - 1)];
-    fd = openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, g_fileMode);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
+  posix::UniqueFd file = CreateTemporary(dir, temp, g_fileMode);
+  if (!file.Valid()) {
     reason = std::strerror(errno);
     close(dir);
     return false;
   }
   int error = 0;
-  if (!WriteWhole(fd, static_cast<const char*>(bytes), size)) error = errno ? errno : EIO;
-  if (fchmod(fd, g_fileMode) != 0 && error == 0) error = errno;
-  if (close(fd) != 0 && error == 0) error = errno;
+  if (!WriteWhole(file.fd, static_cast<const char*>(bytes), size)) error = errno ? errno : EIO;
+  if (fchmod(file.fd, g_fileMode) != 0 && error == 0) error = errno;
+  if (file.Close() != 0 && error == 0) error = errno;
   if (error == 0 && renameat(dir, temp.c_str(), dir, name.c_str()) != 0) error = errno;
   if (error != 0) {
     unlinkat(dir, temp.c_str(), 0);

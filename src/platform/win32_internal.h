@@ -32,7 +32,11 @@ std::wstring Wide(const std::string& text);
 std::string Utf8(const wchar_t* wide, size_t size);
 std::string Utf8(const std::wstring& wide);
 
-/// The system's own text for an error code, without the line end it ends in.
+/// The system's own text for an error code (a Win32 error or an HRESULT),
+/// without the line end it ends in; empty when the system has none.
+std::string SystemText(DWORD code);
+
+/// SystemText, or "system error N" where the system has no text.
 std::string SystemReason(DWORD error);
 
 /// Writes text as it is (UTF-8) to standard error, where a message box

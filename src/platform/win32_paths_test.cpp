@@ -140,13 +140,7 @@ TEST(Win32FilesTest, FileStampAndDateText) {
   WriteFile(file, "12345");
   // 2001-09-09 01:46:40 UTC, 1000000000 seconds after 1970.
   const std::int64_t seconds = 1000000000;
-  std::uint64_t ticks = static_cast<std::uint64_t>(seconds + 11644473600LL) * 10000000ULL;
-  FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-  HANDLE handle = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  ASSERT_TRUE(SetFileTime(handle, nullptr, nullptr, &time));
-  CloseHandle(handle);
+  SetWriteTime(file, seconds);
 
   platform::FileStamp stamp;
   std::string reason;

@@ -64,18 +64,22 @@ std::string Utf8(const std::wstring& wide) { return Utf8(wide.data(), wide.size(
 
 // 2. The system's reasons ------------------------------------------------------
 
-std::string SystemReason(DWORD error) {
+std::string SystemText(DWORD code) {
   wchar_t* buffer = nullptr;
   DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
   if (buffer != nullptr) LocalFree(buffer);
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
     text.pop_back();
   }
-  if (text.empty()) return "system error " + std::to_string(error);
   return Utf8(text);
+}
+
+std::string SystemReason(DWORD error) {
+  std::string text = SystemText(error);
+  return text.empty() ? "system error " + std::to_string(error) : text;
 }
 
 }  // namespace win32

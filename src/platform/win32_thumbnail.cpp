@@ -30,21 +30,14 @@
 namespace platform {
 namespace {
 
-// The system's text for an error code (a Win32 error or an HRESULT).
+// The system's text for an error code (a Win32 error or an HRESULT), else
+// fallback with the code.
 std::string ErrorText(DWORD code, const char* fallback) {
-  wchar_t* buffer = nullptr;
-  DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring wide = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) {
-    wide.pop_back();
-  }
+  std::string text = win32::SystemText(code);
+  if (!text.empty()) return text;
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
-  if (wide.empty()) return std::string(fallback) + " (" + hex + ")";
-  return win32::Utf8(wide);
+  return std::string(fallback) + " (" + hex + ")";
 }
 
 // Owns one COM interface reference.

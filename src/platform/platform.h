@@ -1,6 +1,6 @@
 // The seam to the operating system. Everything above it speaks UTF-8
 // std::string and knows nothing of the OS but the path separator below.
-// Exactly one port is compiled behind it: posix*.cpp or win32*.cpp; the
+// Exactly one port is compiled behind it: src/platform/posix/ or win32/; the
 // portable files beside them (wildcard, ini_lines, plain_text) hold the rules
 // both share. On POSIX every function that takes a path takes one of any
 // length, also one longer than PATH_MAX.

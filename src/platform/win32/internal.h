@@ -1,6 +1,6 @@
 // What the Windows port's files share, and the parts of it that its own tests
 // reach directly: the decisions that a test cannot bring about through a real
-// file system. Only win32*.cpp and win32_test.cpp include it.
+// file system. Only the files of src/platform/win32 include it.
 #pragma once
 
 #include <windows.h>

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix_files.h"
+#include "platform/posix/files.h"
 
 extern char** environ;
 

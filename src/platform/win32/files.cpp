@@ -15,7 +15,7 @@
 #include "platform/plain_text.h"
 #include "platform/platform.h"
 #include "platform/reasons.h"
-#include "platform/win32_internal.h"
+#include "platform/win32/internal.h"
 
 namespace platform {
 

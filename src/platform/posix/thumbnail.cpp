@@ -6,7 +6,7 @@
 //      24 and 32 bits per pixel, uncompressed or bit fields) are decoded here
 //      into memory and handed to vips as plain pixels.
 //   3. Decoding: the picture is opened here (paths of any length). JPEGs are
-//      decoded at reduced scale by libjpeg-turbo (posix_jpeg.cpp) and BMPs
+//      decoded at reduced scale by libjpeg-turbo (jpeg.cpp) and BMPs
 //      here, both then shrunk by vips from memory; PNGs and GIFs are read by
 //      vips_thumbnail through the descriptor (first frame only). EXIF
 //      orientation applied; colour made sRGB 8-bit.
@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix_files.h"
-#include "platform/posix_jpeg.h"
+#include "platform/posix/files.h"
+#include "platform/posix/jpeg.h"
 
 namespace platform {
 namespace {

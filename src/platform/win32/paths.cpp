@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/win32_internal.h"
+#include "platform/win32/internal.h"
 
 namespace platform {
 

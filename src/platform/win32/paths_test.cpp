@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "platform/win32_internal.h"
+#include "platform/win32/internal.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;

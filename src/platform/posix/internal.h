@@ -1,6 +1,6 @@
 // What the POSIX port's files share: descriptors closed by their holder,
 // paths of any length reached through descriptors, and the system's reason
-// for an error number. Only posix*.cpp include it.
+// for an error number. Only the files of src/platform/posix include it.
 #pragma once
 
 #include <fcntl.h>

@@ -25,7 +25,7 @@
 
 #include "platform/orientation.h"
 #include "platform/platform.h"
-#include "platform/win32_internal.h"
+#include "platform/win32/internal.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-// File helpers of posix.cpp that the other POSIX sources of the platform
+// File helpers of files.cpp that the other POSIX sources of the platform
 // layer share. Not part of the seam: nothing above src/platform includes it.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/posix_internal.h"
+#include "platform/posix/internal.h"
 
 namespace platform {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/win32_internal.h"
+#include "platform/win32/internal.h"
 
 namespace platform {
 

@@ -2,7 +2,7 @@
 // a 12-megapixel photo for a 400-pixel thumbnail at 1/8 of its size, which
 // costs a fraction of a full decode. The EXIF orientation and the colour
 // profile are read from the saved APP1 and APP2 segments.
-#include "platform/posix_jpeg.h"
+#include "platform/posix/jpeg.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -5,7 +5,7 @@
 //   2. Replacing a page: a temporary file beside it, written, flushed when it
 //      replaces a page, renamed over it, the folder flushed after; a page
 //      that already holds the bytes is left alone.
-#include "platform/posix_files.h"
+#include "platform/posix/files.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,7 +14,7 @@
 #include "platform/ini_lines.h"
 #include "platform/plain_text.h"
 #include "platform/platform.h"
-#include "platform/posix_internal.h"
+#include "platform/posix/internal.h"
 #include "platform/reasons.h"
 
 namespace platform {

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/posix_internal.h"
+#include "platform/posix/internal.h"
 #include "platform/wildcard.h"
 
 namespace platform {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/win32_internal.h"
+#include "platform/win32/internal.h"
 
 namespace platform {
 namespace win32 {

@@ -12,7 +12,7 @@
 #include "platform/platform.h"
 #include "text/paths.h"
 
-// Sections: the wants of a template; the folders and their jobs; the workers;
+// Sections: the folders and their jobs; the workers;
 // waiting, progress and the index; the end of the work.
 
 namespace {
@@ -23,10 +23,6 @@ const char kProgressTitle[] = "サムネイルを作成しています";
 // Work that ends sooner shows no progress at all.
 constexpr auto kProgressDelay = std::chrono::seconds(1);
 constexpr auto kProgressTick = std::chrono::milliseconds(100);
-
-const char* const kThumbnailPlaceholders[] = {"[thumb]",  "[thumb\\]",    "[thumb%]",
-                                              "[thumb&]", "[thumbwidth]", "[thumbheight]"};
-const char* const kFactPlaceholders[] = {"[width]", "[height]", "[exifdate]"};
 
 // What was queued for a picture.
 enum class JobKind : char {
@@ -77,13 +73,6 @@ struct ThumbnailWorkState {
 };
 
 namespace {
-
-bool Holds(const std::string& text, const char* const* placeholders, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    if (text.find(placeholders[i]) != std::string::npos) return true;
-  }
-  return false;
-}
 
 // The size a thumbnail of a picture of the given size has: its longest side
 // maxSide, never larger than the picture, the aspect kept.
@@ -268,14 +257,6 @@ void Complete(ThumbnailWorkState& s, Folder& f, const ThumbnailWants& wants) {
 }
 
 }  // namespace
-
-ThumbnailWants WantsOf(const std::string& fileItemText, std::int32_t thumbSize) {
-  ThumbnailWants wants;
-  wants.thumbnails = Holds(fileItemText, kThumbnailPlaceholders, std::size(kThumbnailPlaceholders));
-  wants.facts = Holds(fileItemText, kFactPlaceholders, std::size(kFactPlaceholders));
-  wants.thumbSize = thumbSize;
-  return wants;
-}
 
 ThumbnailWork::ThumbnailWork(const ThumbnailWants& w)
     : wants(w), state(std::make_unique<ThumbnailWorkState>()) {}

@@ -1,8 +1,8 @@
 // Thumbnails and picture facts for the pages: per folder, the pictures are
 // looked up in the thumbnail folder's index; those that changed (or are new)
-// are read and get a new thumbnail on all cores, while the caller goes on
-// with other folders. Pages stay deterministic: the caller waits for a
-// folder's pictures before it expands them.
+// are read and get a new thumbnail on all cores (the pool of thumb_work.h),
+// while the caller goes on with other folders. Pages stay deterministic: the
+// caller waits for a folder's pictures before it expands them.
 #pragma once
 
 #include <cstdint>

@@ -244,9 +244,10 @@ struct MediaResult {
 /// the largest wanted copy (JPEGs at reduced scale), applies its EXIF
 /// orientation and makes each copy: the largest from the decode, each smaller
 /// one shrunk from the copy just larger. A copy's longest side is its
-/// longestSide (aspect kept); it is written atomically (temporary file in the
-/// same folder, then rename) to targetStem + ".jpg" (opaque; quality about
-/// 85) or targetStem + ".png" (transparency kept), without metadata. Returns
+/// longestSide, or the picture's own where that is smaller (aspect kept); it
+/// is written atomically (temporary file in the same folder, then rename) to
+/// targetStem + ".jpg" (no pixel of the copy transparent; quality about 85)
+/// or targetStem + ".png" (transparency kept), without metadata. Returns
 /// true when every copy was written (also when none was wanted: then nothing
 /// is read). Returns false when any was not: a picture that cannot be read or
 /// decoded fails every copy alike (kPicture); a copy that cannot be encoded

@@ -41,15 +41,14 @@ int main(int argc, char** argv) {
       for (size_t i; (i = next++) < pictures.size();) {
         const std::string& picture = pictures[i];
         std::string name = picture.substr(picture.find_last_of("/\\") + 1);
-        platform::ThumbnailMade thumb;
-        platform::ThumbnailFailure failure;
-        std::string reason;
-        if (platform::MakeThumbnail(picture, size, output + platform::kSeparator + name, thumb,
-                                    failure, reason)) {
+        platform::MediaResult result;
+        if (platform::MakeDisplayCopies(picture, {{size, output + platform::kSeparator + name}},
+                                        result)) {
           ++made;
         } else {
           std::lock_guard<std::mutex> lock(report);
-          std::fprintf(stderr, "%s: %s\n", picture.c_str(), reason.c_str());
+          std::fprintf(stderr, "%s: %s\n", picture.c_str(),
+                       result.copies.empty() ? "" : result.copies[0].reason.c_str());
         }
       }
     });

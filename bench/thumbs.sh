@@ -6,7 +6,7 @@
 # /tmp/pagrimo-thumb-bench), then times over the same files, on all cores:
 #   (a) vipsthumbnail -s SIZE, one process per picture through xargs -P$(nproc);
 #   (b) the decode floor: djpeg -scale 1/8 into /dev/null, the same way;
-#   (c) our engine: build/thumb_bench, which calls platform::MakeThumbnail from
+#   (c) our engine: build/thumb_bench, which calls platform::MakeDisplayCopies from
 #       nproc threads, one picture per thread at a time.
 # Each is run three times; the best wall time counts. The goal is (c) at most
 # 0.8x (a), which is within 1.3x of (b). The pictures are made from a few

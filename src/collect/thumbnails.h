@@ -1,8 +1,8 @@
 // Thumbnails and picture facts for the pages: per folder, the pictures are
 // looked up in the thumbnail folder's index; those that changed (or are new)
-// are read and get a new thumbnail on all cores, while the caller goes on
-// with other folders. Pages stay deterministic: the caller waits for a
-// folder's pictures before it expands them.
+// are read and get a new thumbnail on all cores (the pool of thumb_work.h),
+// while the caller goes on with other folders. Pages stay deterministic: the
+// caller waits for a folder's pictures before it expands them.
 #pragma once
 
 #include <cstdint>
@@ -24,16 +24,14 @@ struct PictureNotes {
   bool bad = false;              // the picture cannot be decoded
 };
 
-/// Which of the pictures' values a template asks for.
+/// Which of the pictures' values the pages ask for (the page layer reads it
+/// off the template).
 struct ThumbnailWants {
-  bool thumbnails = false;  // [thumb...] placeholders: thumbnails are made
-  bool facts = false;       // [width] [height] [exifdate]
-  std::int32_t thumbSize = 400;
+  bool thumbnails = false;       // thumbnails are made (and their sizes known)
+  bool facts = false;            // displayed sizes and dates taken are read
+  std::int32_t thumbSize = 400;  // the thumbnails' longest side
   bool Any() const { return thumbnails || facts; }
 };
-
-/// The wants of a file item text.
-ThumbnailWants WantsOf(const std::string& fileItemText, std::int32_t thumbSize);
 
 struct ThumbnailWorkState;
 

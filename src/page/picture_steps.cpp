@@ -9,6 +9,19 @@
 
 namespace {
 
+// The placeholders that need each kind of work.
+const char* const kThumbnailPlaceholders[] = {"[thumb]",  "[thumb\\]",    "[thumb%]",
+                                              "[thumb&]", "[thumbwidth]", "[thumbheight]"};
+const char* const kFactPlaceholders[] = {"[width]", "[height]", "[exifdate]"};
+
+template <size_t N>
+bool HoldsAny(const std::string& text, const char* const (&placeholders)[N]) {
+  for (const char* placeholder : placeholders) {
+    if (text.find(placeholder) != std::string::npos) return true;
+  }
+  return false;
+}
+
 template <typename Make>
 void Step(std::string& text, const char* placeholder, Make make) {
   if (text.find(placeholder) == std::string::npos) return;
@@ -57,6 +70,14 @@ bool ThroughLink(const std::string& folderPath, const std::string& prefix,
 }
 
 }  // namespace
+
+ThumbnailWants PictureWantsOf(const std::string& fileItemText, std::int32_t thumbSize) {
+  ThumbnailWants wants;
+  wants.thumbnails = HoldsAny(fileItemText, kThumbnailPlaceholders);
+  wants.facts = HoldsAny(fileItemText, kFactPlaceholders);
+  wants.thumbSize = thumbSize;
+  return wants;
+}
 
 void PreparePagePictures(ThumbnailWork& work, const std::string& folderPath,
                          const ImageList& images, PagePictures& pictures) {

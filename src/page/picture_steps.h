@@ -2,12 +2,19 @@
 // the date a photo was taken, expanded after the other steps of the item.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "collect/images.h"
 #include "collect/thumbnails.h"
+
+/// What a file item text asks of its pictures: thumbnails when it holds
+/// [thumb] [thumb\] [thumb%] [thumb&] [thumbwidth] or [thumbheight] (their
+/// longest side thumbSize); facts when it holds [width] [height] or
+/// [exifdate].
+ThumbnailWants PictureWantsOf(const std::string& fileItemText, std::int32_t thumbSize);
 
 /// Where the notes of each picture of a page are: per image (in list order) its folder's
 /// number in the thumbnail work and its position there; and those folders.

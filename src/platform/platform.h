@@ -205,34 +205,58 @@ bool ReadTextFile(const std::string& path, std::string& text, TextEncoding& enco
 bool ReplaceTextFile(const std::string& path, const std::string& text, TextEncoding encoding,
                      std::string& reason);
 
-/// The file format of a thumbnail: JPEG for opaque pictures, PNG for pictures
-/// with transparency.
-enum class ThumbnailFormat { kJpeg, kPng };
+/// The file format of a display copy (a thumbnail, a preview): JPEG for
+/// opaque pictures, PNG for pictures with transparency.
+enum class CopyFormat { kJpeg, kPng };
 
-/// What went wrong when a thumbnail could not be made.
-enum class ThumbnailFailure {
+/// Which side a display copy failed on.
+enum class CopyFailure {
   kNone,
   kPicture,  // the picture cannot be read or decoded (truncated, not an image, empty)
-  kTarget    // the thumbnail cannot be written (read-only folder, disk full)
+  kTarget    // the copy cannot be written (read-only folder, disk full)
 };
 
-/// A thumbnail that was written.
-struct ThumbnailMade {
-  std::int32_t width = 0;  // pixel size of the thumbnail as written
+/// One display copy wanted of a picture: its longest side in pixels (never
+/// enlarged; below 1 counts as 1) and its path without the extension.
+struct WantedCopy {
+  std::int32_t longestSide = 0;
+  std::string targetStem;
+};
+
+/// What became of one wanted copy: written (failure kNone, with its pixel
+/// size and format) or not (failure says which side, reason why).
+struct CopyResult {
+  CopyFailure failure = CopyFailure::kNone;
+  std::string reason;  // the system's or decoder's reason, when it failed
+  std::int32_t width = 0;
   std::int32_t height = 0;
-  ThumbnailFormat format = ThumbnailFormat::kJpeg;
+  CopyFormat format = CopyFormat::kJpeg;
 };
 
-/// Decodes the picture (first frame), applies its EXIF orientation, shrinks it
-/// so that its longest side is maxSide pixels (never enlarging; aspect kept),
-/// and writes it atomically (temporary file in the same folder, then rename)
-/// to targetStem + ".jpg" (opaque; quality about 85) or targetStem + ".png"
-/// (transparency kept). JPEGs are decoded at reduced scale. Callable from
+/// What one decode of a picture gave: a result per wanted copy, in the order
+/// asked. Facts that only the decoder knows (a video's duration, its
+/// rotation) belong here beside them.
+struct MediaResult {
+  std::vector<CopyResult> copies;
+};
+
+/// Decodes the picture once (first frame), at the smallest scale that covers
+/// the largest wanted copy (JPEGs at reduced scale), applies its EXIF
+/// orientation and makes each copy: the largest from the decode, each smaller
+/// one shrunk from the copy just larger. A copy's longest side is its
+/// longestSide, or the picture's own where that is smaller (aspect kept); it
+/// is written atomically (temporary file in the same folder, then rename) to
+/// targetStem + ".jpg" (no pixel of the copy transparent; quality about 85)
+/// or targetStem + ".png" (transparency kept), without metadata. Returns
+/// true when every copy was written (also when none was wanted: then nothing
+/// is read). Returns false when any was not: a picture that cannot be read or
+/// decoded fails every copy alike (kPicture); a copy that cannot be encoded
+/// fails as kPicture, one that cannot be written as kTarget, and the other
+/// copies are still made. A failed copy leaves nothing behind. Callable from
 /// several threads at once on different pictures; the engine's per-thread
-/// set-up is its own business. On failure nothing is left behind and failure
-/// says which side failed, with the system's or decoder's reason.
-bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& targetStem,
-                   ThumbnailMade& made, ThumbnailFailure& failure, std::string& reason);
+/// set-up is its own business.
+bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>& wanted,
+                       MediaResult& result);
 
 /// Creates the folder that holds thumbnails (hidden on Windows: the hidden
 /// attribute; on POSIX its name starts with a dot). True when it exists

@@ -24,10 +24,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
-using platform::MakeThumbnail;
-using platform::ThumbnailFailure;
-using platform::ThumbnailFormat;
-using platform::ThumbnailMade;
+using platform::CopyFailure;
+using platform::CopyFormat;
+using platform::CopyResult;
+using platform::MediaResult;
 
 struct Rgba {
   int r, g, b, a = 255;
@@ -98,6 +98,15 @@ std::string SceneBmp(int bpp, bool alphaHeader = false, bool opaque = false) {
 
 // ---- Checks -------------------------------------------------------------------
 
+// One copy through the seam, as a run makes a thumbnail.
+bool MakeOne(const std::string& picture, int maxSide, const std::string& stem, CopyResult& made) {
+  MediaResult result;
+  bool ok = platform::MakeDisplayCopies(picture, {{maxSide, stem}}, result);
+  EXPECT_EQ(result.copies.size(), 1u);
+  if (!result.copies.empty()) made = result.copies[0];
+  return ok;
+}
+
 // The thumbnail's colour near a corner, sampled in the middle of the scene's
 // corner blocks (a sixth of the way in from both edges).
 ::testing::AssertionResult CornerIs(const Pixels& p, double fx, double fy, Rgba want, int tolerance,
@@ -132,19 +141,18 @@ const Expected kScene{kRed, kGreen, kGreen, kBlue};
 // Makes the thumbnail of picture into folder/name and checks its size, format
 // and corners.
 void CheckThumbnail(const std::string& picture, const TempFolder& folder, const std::string& name,
-                    int maxSide, int wantWidth, int wantHeight, ThumbnailFormat wantFormat,
+                    int maxSide, int wantWidth, int wantHeight, CopyFormat wantFormat,
                     const Expected& want) {
   SCOPED_TRACE(picture);
-  ThumbnailMade made;
-  ThumbnailFailure failure = ThumbnailFailure::kPicture;
+  CopyResult made;
   std::string reason;
   std::string stem = folder.Text() + kSep + name;
-  ASSERT_TRUE(MakeThumbnail(picture, maxSide, stem, made, failure, reason)) << reason;
-  EXPECT_EQ(failure, ThumbnailFailure::kNone);
+  ASSERT_TRUE(MakeOne(picture, maxSide, stem, made)) << made.reason;
+  EXPECT_EQ(made.failure, CopyFailure::kNone);
   EXPECT_EQ(made.width, wantWidth);
   EXPECT_EQ(made.height, wantHeight);
   EXPECT_EQ(made.format, wantFormat);
-  std::string file = stem + (wantFormat == ThumbnailFormat::kPng ? ".png" : ".jpg");
+  std::string file = stem + (wantFormat == CopyFormat::kPng ? ".png" : ".jpg");
   Pixels pixels;
   ASSERT_TRUE(ReadPixels(file, pixels, reason)) << file << ": " << reason;
   EXPECT_EQ(pixels.width, made.width);
@@ -171,29 +179,29 @@ TEST(Thumbnail, EveryKindOfPictureGivesTheRightSizeAndColours) {
   for (const auto& [name, bytes] : bmps) WriteFile(folder.path / name, bytes);
   struct Case {
     std::string picture;
-    ThumbnailFormat format;
+    CopyFormat format;
     Expected want;
   };
   const std::string bmp = folder.Text() + kSep;
   const Case cases[] = {
-      {Picture("baseline.jpg"), ThumbnailFormat::kJpeg, kScene},
-      {Picture("progressive.jpg"), ThumbnailFormat::kJpeg, kScene},
-      {Picture("cmyk.jpg"), ThumbnailFormat::kJpeg, cmyk},
-      {Picture("grey.jpg"), ThumbnailFormat::kJpeg, grey},
-      {Picture("rgb.png"), ThumbnailFormat::kJpeg, kScene},
-      {Picture("deep.png"), ThumbnailFormat::kJpeg, kScene},
-      {Picture("palette.png"), ThumbnailFormat::kJpeg, kScene},
-      {Picture("interlaced.png"), ThumbnailFormat::kJpeg, kScene},
-      {Picture("alpha.png"), ThumbnailFormat::kPng, clear},
-      {Picture("animated.gif"), ThumbnailFormat::kJpeg, kScene},
-      {bmp + "bmp1.bmp", ThumbnailFormat::kJpeg, noBlue},
-      {bmp + "bmp4.bmp", ThumbnailFormat::kJpeg, kScene},
-      {bmp + "bmp8.bmp", ThumbnailFormat::kJpeg, kScene},
-      {bmp + "bmp16.bmp", ThumbnailFormat::kJpeg, kScene},
-      {bmp + "bmp24.bmp", ThumbnailFormat::kJpeg, kScene},
-      {bmp + "bmp32.bmp", ThumbnailFormat::kJpeg, kScene},
-      {bmp + "bmp32a.bmp", ThumbnailFormat::kPng, clear},
-      {bmp + "bmp32o.bmp", ThumbnailFormat::kJpeg, kScene},  // alpha, all opaque
+      {Picture("baseline.jpg"), CopyFormat::kJpeg, kScene},
+      {Picture("progressive.jpg"), CopyFormat::kJpeg, kScene},
+      {Picture("cmyk.jpg"), CopyFormat::kJpeg, cmyk},
+      {Picture("grey.jpg"), CopyFormat::kJpeg, grey},
+      {Picture("rgb.png"), CopyFormat::kJpeg, kScene},
+      {Picture("deep.png"), CopyFormat::kJpeg, kScene},
+      {Picture("palette.png"), CopyFormat::kJpeg, kScene},
+      {Picture("interlaced.png"), CopyFormat::kJpeg, kScene},
+      {Picture("alpha.png"), CopyFormat::kPng, clear},
+      {Picture("animated.gif"), CopyFormat::kJpeg, kScene},
+      {bmp + "bmp1.bmp", CopyFormat::kJpeg, noBlue},
+      {bmp + "bmp4.bmp", CopyFormat::kJpeg, kScene},
+      {bmp + "bmp8.bmp", CopyFormat::kJpeg, kScene},
+      {bmp + "bmp16.bmp", CopyFormat::kJpeg, kScene},
+      {bmp + "bmp24.bmp", CopyFormat::kJpeg, kScene},
+      {bmp + "bmp32.bmp", CopyFormat::kJpeg, kScene},
+      {bmp + "bmp32a.bmp", CopyFormat::kPng, clear},
+      {bmp + "bmp32o.bmp", CopyFormat::kJpeg, kScene},  // alpha, all opaque
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -205,8 +213,7 @@ TEST(Thumbnail, EveryExifOrientationIsTurnedUpright) {
   TempFolder folder;
   for (int n = 1; n <= 8; ++n) {
     std::string name = "orient-" + std::to_string(n);
-    CheckThumbnail(Picture(name + ".jpg"), folder, name, 120, 120, 80, ThumbnailFormat::kJpeg,
-                   kScene);
+    CheckThumbnail(Picture(name + ".jpg"), folder, name, 120, 120, 80, CopyFormat::kJpeg, kScene);
   }
 }
 
@@ -214,24 +221,17 @@ TEST(Thumbnail, NeverEnlargedAndAspectKept) {
   TempFolder folder;
   // Larger than the picture: its own size. Odd sizes: the longest side exact,
   // the other rounded from the picture's aspect.
-  CheckThumbnail(Picture("baseline.jpg"), folder, "big", 400, 240, 160, ThumbnailFormat::kJpeg,
-                 kScene);
-  CheckThumbnail(Picture("orient-6.jpg"), folder, "odd", 100, 100, 67, ThumbnailFormat::kJpeg,
-                 kScene);
-  ThumbnailMade made;
-  ThumbnailFailure failure;
-  std::string reason;
-  ASSERT_TRUE(
-      MakeThumbnail(Picture("rgb.png"), 3, folder.Text() + kSep + "tiny", made, failure, reason))
-      << reason;
+  CheckThumbnail(Picture("baseline.jpg"), folder, "big", 400, 240, 160, CopyFormat::kJpeg, kScene);
+  CheckThumbnail(Picture("orient-6.jpg"), folder, "odd", 100, 100, 67, CopyFormat::kJpeg, kScene);
+  CopyResult made;
+  ASSERT_TRUE(MakeOne(Picture("rgb.png"), 3, folder.Text() + kSep + "tiny", made)) << made.reason;
   EXPECT_EQ(made.width, 3);
   EXPECT_EQ(made.height, 2);
   std::string bmp = SceneBmp(24);
   bmp.replace(18, 4, std::string("\x01\0\0\0", 4));  // 1 pixel wide, 160 high
   WriteFile(folder.path / "tall.bmp", bmp);
-  ASSERT_TRUE(MakeThumbnail(folder.Text() + kSep + "tall.bmp", 120, folder.Text() + kSep + "tall",
-                            made, failure, reason))
-      << reason;
+  ASSERT_TRUE(MakeOne(folder.Text() + kSep + "tall.bmp", 120, folder.Text() + kSep + "tall", made))
+      << made.reason;
   EXPECT_EQ(made.width, 1);
   EXPECT_EQ(made.height, 120);
 }
@@ -255,40 +255,99 @@ TEST(Thumbnail, DamagedPicturesFailOnThePictureAndLeaveNothing) {
   for (const auto& [name, bytes] : damaged) WriteFile(pictures.path / name, bytes);
   for (const auto& [name, bytes] : damaged) {
     SCOPED_TRACE(name);
-    ThumbnailMade made;
-    ThumbnailFailure failure = ThumbnailFailure::kNone;
-    std::string reason;
-    EXPECT_FALSE(MakeThumbnail(pictures.Text() + kSep + name, 120, target.Text() + kSep + name,
-                               made, failure, reason));
-    EXPECT_EQ(failure, ThumbnailFailure::kPicture);
-    EXPECT_FALSE(reason.empty());
+    CopyResult made;
+    EXPECT_FALSE(MakeOne(pictures.Text() + kSep + name, 120, target.Text() + kSep + name, made));
+    EXPECT_EQ(made.failure, CopyFailure::kPicture);
+    EXPECT_FALSE(made.reason.empty());
   }
-  ThumbnailMade made;
-  ThumbnailFailure failure = ThumbnailFailure::kNone;
-  std::string reason;
-  EXPECT_FALSE(MakeThumbnail(pictures.Text() + kSep + "missing.jpg", 120,
-                             target.Text() + kSep + "missing", made, failure, reason));
-  EXPECT_EQ(failure, ThumbnailFailure::kPicture);
+  CopyResult made;
+  EXPECT_FALSE(
+      MakeOne(pictures.Text() + kSep + "missing.jpg", 120, target.Text() + kSep + "missing", made));
+  EXPECT_EQ(made.failure, CopyFailure::kPicture);
   EXPECT_EQ(ListFolder(target.path), std::vector<std::string>{});
 }
 
 TEST(Thumbnail, UnwritableTargetsFailOnTheTargetAndLeaveNothing) {
   TempFolder folder;
-  ThumbnailMade made;
-  ThumbnailFailure failure = ThumbnailFailure::kNone;
-  std::string reason;
+  CopyResult made;
   // A missing folder.
-  EXPECT_FALSE(MakeThumbnail(Picture("baseline.jpg"), 120,
-                             folder.Text() + kSep + "gone" + kSep + "t", made, failure, reason));
-  EXPECT_EQ(failure, ThumbnailFailure::kTarget);
-  EXPECT_FALSE(reason.empty());
+  EXPECT_FALSE(
+      MakeOne(Picture("baseline.jpg"), 120, folder.Text() + kSep + "gone" + kSep + "t", made));
+  EXPECT_EQ(made.failure, CopyFailure::kTarget);
+  EXPECT_FALSE(made.reason.empty());
   // A folder where the thumbnail should go.
   fs::create_directory(folder.path / "t.jpg");
-  failure = ThumbnailFailure::kNone;
-  EXPECT_FALSE(MakeThumbnail(Picture("baseline.jpg"), 120, folder.Text() + kSep + "t", made,
-                             failure, reason));
-  EXPECT_EQ(failure, ThumbnailFailure::kTarget);
+  made = CopyResult{};
+  EXPECT_FALSE(MakeOne(Picture("baseline.jpg"), 120, folder.Text() + kSep + "t", made));
+  EXPECT_EQ(made.failure, CopyFailure::kTarget);
   EXPECT_EQ(ListFolder(folder.path), std::vector<std::string>{"t.jpg"});
+}
+
+TEST(Thumbnail, SeveralCopiesComeFromOneCallAsEachWouldAlone) {
+  TempFolder folder;
+  WriteFile(folder.path / "bmp32a.bmp", SceneBmp(32, true));
+  const Expected clear{kRed, kGreen, kGreen, kClear};
+  const std::pair<std::string, Expected> cases[] = {
+      {Picture("baseline.jpg"), kScene}, {Picture("orient-6.jpg"), kScene},
+      {Picture("deep.png"), kScene},     {Picture("alpha.png"), clear},
+      {Picture("animated.gif"), kScene}, {folder.Text() + kSep + "bmp32a.bmp", clear}};
+  const int sides[2] = {100, 400}, widths[2] = {100, 240}, heights[2] = {67, 160};
+  int n = 0;
+  for (const auto& [picture, want] : cases) {
+    SCOPED_TRACE(picture);
+    std::string stem = folder.Text() + kSep + std::to_string(n++);
+    // Asked smallest first: the results come in the order asked.
+    MediaResult both;
+    ASSERT_TRUE(platform::MakeDisplayCopies(picture, {{100, stem + "s"}, {400, stem + "l"}}, both));
+    ASSERT_EQ(both.copies.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+      const CopyResult& copy = both.copies[i];
+      CopyResult alone;
+      ASSERT_TRUE(MakeOne(picture, sides[i], stem + "alone" + std::to_string(i), alone));
+      EXPECT_EQ(copy.failure, CopyFailure::kNone);
+      EXPECT_EQ(copy.width, widths[i]);
+      EXPECT_EQ(copy.height, heights[i]);
+      EXPECT_EQ(copy.width, alone.width);
+      EXPECT_EQ(copy.height, alone.height);
+      EXPECT_EQ(copy.format, alone.format);
+      std::string file =
+          stem + (i == 0 ? "s" : "l") + (copy.format == CopyFormat::kPng ? ".png" : ".jpg");
+      Pixels pixels;
+      std::string reason;
+      ASSERT_TRUE(ReadPixels(file, pixels, reason)) << file << ": " << reason;
+      EXPECT_EQ(pixels.width, copy.width);
+      EXPECT_TRUE(CornerIs(pixels, 1 / 6.0, 1 / 6.0, want.topLeft, want.tolerance, false));
+      EXPECT_TRUE(CornerIs(pixels, 5 / 6.0, 5 / 6.0, want.bottomRight, want.tolerance, false));
+    }
+  }
+}
+
+TEST(Thumbnail, EachCopyFailsOnItsOwnSide) {
+  TempFolder folder;
+  std::string stem = folder.Text() + kSep;
+  // The larger copy's folder is missing: it fails on the target, the smaller
+  // one is still made.
+  MediaResult result;
+  EXPECT_FALSE(platform::MakeDisplayCopies(
+      Picture("baseline.jpg"), {{400, stem + "gone" + kSep + "l"}, {100, stem + "s"}}, result));
+  ASSERT_EQ(result.copies.size(), 2u);
+  EXPECT_EQ(result.copies[0].failure, CopyFailure::kTarget);
+  EXPECT_FALSE(result.copies[0].reason.empty());
+  EXPECT_EQ(result.copies[1].failure, CopyFailure::kNone);
+  EXPECT_EQ(result.copies[1].width, 100);
+  // A picture that cannot be decoded fails every copy alike, and leaves nothing.
+  WriteFile(folder.path / "text.jpg", "this is not a picture\n");
+  EXPECT_FALSE(platform::MakeDisplayCopies(stem + "text.jpg",
+                                           {{400, stem + "a"}, {100, stem + "b"}}, result));
+  ASSERT_EQ(result.copies.size(), 2u);
+  EXPECT_EQ(result.copies[0].failure, CopyFailure::kPicture);
+  EXPECT_EQ(result.copies[1].failure, CopyFailure::kPicture);
+  EXPECT_FALSE(result.copies[0].reason.empty());
+  EXPECT_EQ(result.copies[1].reason, result.copies[0].reason);
+  // None wanted: nothing to do.
+  EXPECT_TRUE(platform::MakeDisplayCopies(stem + "text.jpg", {}, result));
+  EXPECT_TRUE(result.copies.empty());
+  EXPECT_EQ(ListFolder(folder.path), (std::vector<std::string>{"s.jpg", "text.jpg"}));
 }
 
 #ifndef _WIN32
@@ -298,11 +357,9 @@ TEST(ThumbnailChild, DISABLED_MakeOne) {
   const char* picture = std::getenv("PAGRIMO_THUMB_PICTURE");
   const char* stem = std::getenv("PAGRIMO_THUMB_STEM");
   ASSERT_TRUE(picture && stem);
-  ThumbnailMade made;
-  ThumbnailFailure failure = ThumbnailFailure::kNone;
-  std::string reason;
-  bool ok = MakeThumbnail(picture, 120, stem, made, failure, reason);
-  std::printf("result=%d failure=%d\n", ok ? 1 : 0, static_cast<int>(failure));
+  CopyResult made;
+  bool ok = MakeOne(picture, 120, stem, made);
+  std::printf("result=%d failure=%d\n", ok ? 1 : 0, static_cast<int>(made.failure));
 }
 
 TEST(Thumbnail, ReadOnlyFolderFailsOnTheTarget) {
@@ -332,12 +389,9 @@ TEST(Thumbnail, ManyThreadsAtOnce) {
     threads.emplace_back([&, t] {
       for (int round = 0; round < 3; ++round) {
         for (const char* name : names) {
-          ThumbnailMade made;
-          ThumbnailFailure failure;
-          std::string reason;
+          CopyResult made;
           std::string stem = folder.Text() + kSep + std::to_string(t) + "-" + name;
-          if (MakeThumbnail(Picture(name), 64, stem, made, failure, reason) && made.width == 64)
-            ++good[t];
+          if (MakeOne(Picture(name), 64, stem, made) && made.width == 64) ++good[t];
         }
       }
     });

@@ -1,7 +1,12 @@
 // JPEG decoding at reduced scale with libjpeg-turbo: the DCT scaling decodes
 // a 12-megapixel photo for a 400-pixel thumbnail at 1/8 of its size, which
-// costs a fraction of a full decode. The EXIF orientation and the colour
-// profile are read from the saved APP1 and APP2 segments.
+// costs a fraction of a full decode.
+//
+//   1. Errors: libjpeg's failures jump back with its message; a file that
+//      ends early fails too.
+//   2. The scale: the smallest that covers the largest copy wanted.
+//   3. Decoding: EXIF orientation and colour profile read from the saved
+//      APP1 and APP2 segments, then the rows at the chosen scale.
 #include "platform/posix/jpeg.h"
 
 #include <csetjmp>
@@ -17,6 +22,8 @@
 
 namespace platform {
 namespace {
+
+// ---- 1. Errors ------------------------------------------------------------------
 
 struct JpegError {
   jpeg_error_mgr manager;
@@ -38,7 +45,33 @@ void Warn(j_common_ptr info, int level) {
 
 void Quiet(j_common_ptr) {}
 
+// ---- 2. The scale ---------------------------------------------------------------
+
+// The scales offered, in eighths, smallest first: libjpeg-turbo decodes any
+// n/8 (1 to 16) through its DCT scaling; these four are its fastest.
+constexpr unsigned kEighths[] = {1, 2, 4, 8};
+
 }  // namespace
+
+void ChooseScale(double w, double h, int maxSide, unsigned& num, unsigned& denom) {
+  // The largest copy's size (a quarter turn swaps both sides alike), then the
+  // smallest scale that covers it.
+  double longest = w > h ? w : h;
+  double factor = longest > maxSide ? maxSide / longest : 1.0;
+  double needW = w * factor, needH = h * factor;
+  unsigned eighths = 8;
+  for (unsigned n : kEighths) {
+    if (w * n / 8 >= needW && h * n / 8 >= needH) {
+      eighths = n;
+      break;
+    }
+  }
+  // In lowest terms, as libjpeg has always been asked (1/8, 1/4, 1/2, 1/1).
+  num = eighths, denom = 8;
+  while (num % 2 == 0 && denom % 2 == 0) num /= 2, denom /= 2;
+}
+
+// ---- 3. Decoding ---------------------------------------------------------------
 
 bool DecodeJpegScaled(const std::string& bytes, int maxSide, JpegPixels& out, std::string& reason) {
   jpeg_decompress_struct info;
@@ -69,20 +102,7 @@ bool DecodeJpegScaled(const std::string& bytes, int maxSide, JpegPixels& out, st
     out.icc.assign(reinterpret_cast<const char*>(icc), iccSize);
     std::free(icc);
   }
-  // The thumbnail's size (a quarter turn swaps both sides alike), then the
-  // smallest scale that covers it.
-  double w = info.image_width, h = info.image_height;
-  double longest = w > h ? w : h;
-  double factor = longest > maxSide ? maxSide / longest : 1.0;
-  double needW = w * factor, needH = h * factor;
-  info.scale_num = 1;
-  info.scale_denom = 1;
-  for (unsigned denom : {8u, 4u, 2u}) {
-    if (w / denom >= needW && h / denom >= needH) {
-      info.scale_denom = denom;
-      break;
-    }
-  }
+  ChooseScale(info.image_width, info.image_height, maxSide, info.scale_num, info.scale_denom);
   if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
     info.out_color_space = JCS_CMYK;
   } else if (info.jpeg_color_space == JCS_GRAYSCALE) {

@@ -1,4 +1,4 @@
-// JPEG decoding at reduced scale with libjpeg-turbo, for the POSIX thumbnail
+// JPEG decoding at reduced scale with libjpeg-turbo, for the POSIX picture
 // engine. Not part of the seam: nothing above src/platform includes it.
 #pragma once
 
@@ -18,9 +18,14 @@ struct JpegPixels {
   std::string icc;      // the embedded colour profile, if any
 };
 
-/// Decodes a whole JPEG file's bytes at the smallest DCT scale (1/8, 1/4,
-/// 1/2 or 1/1) that still covers a thumbnail whose longest displayed side is
-/// maxSide. False with libjpeg's reason when the data is damaged or cut off.
+/// The smallest DCT scale num/denom (1/8, 1/4, 1/2 or 1/1) at which a w x h
+/// JPEG still covers a copy whose longest side is maxSide (never enlarged):
+/// a larger copy gets a larger scale.
+void ChooseScale(double w, double h, int maxSide, unsigned& num, unsigned& denom);
+
+/// Decodes a whole JPEG file's bytes at the ChooseScale scale for maxSide,
+/// the longest side of the largest copy wanted. False with libjpeg's reason
+/// when the data is damaged or cut off.
 bool DecodeJpegScaled(const std::string& bytes, int maxSide, JpegPixels& out, std::string& reason);
 
 }  // namespace platform

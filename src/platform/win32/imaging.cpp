@@ -1,21 +1,16 @@
-// Thumbnails on Windows, made with the Windows Imaging Component (WIC), the
-// codecs that Explorer itself uses.
+// The Windows Imaging Component (WIC) side of the Windows picture engine:
+// decoding and scaling. Encoding, writing and the seam are in pictures.cpp.
 //
-//   1. Per-thread set-up: COM joined once per thread, one imaging factory per
+//   1. Errors: the system's text for an HRESULT.
+//   2. Per-thread set-up: COM joined once per thread, one imaging factory per
 //      thread, both released when the thread ends.
-//   2. Decoding: first frame; JPEGs decoded at reduced scale through
-//      IWICBitmapSourceTransform where the codec offers it; converted to
-//      premultiplied BGRA, scaled (Fant), turned upright by the EXIF
-//      orientation (IWICBitmapFlipRotator), and copied out as plain BGRA.
-//   3. Encoding: JPEG (quality 0.85) unless some pixel is not opaque, then
-//      PNG; encoded in memory, without metadata.
-//   4. Writing: a temporary file beside the target, renamed over it only
-//      when complete.
-#include <windows.h>
-// windows.h first: the COM headers rely on its definitions.
-#include <objbase.h>
-#include <objidl.h>
-#include <wincodec.h>
+//   3. Decoding: first frame; JPEGs decoded at reduced scale through
+//      IWICBitmapSourceTransform where the codec offers it, to no less than
+//      the largest copy; converted to premultiplied BGRA, scaled (Fant),
+//      turned upright by the EXIF orientation (IWICBitmapFlipRotator), and
+//      copied out as plain BGRA.
+//   4. Smaller copies: scaled (Fant) from the larger copy's pixels.
+#include "platform/win32/imaging.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -24,37 +19,22 @@
 #include <vector>
 
 #include "platform/orientation.h"
-#include "platform/platform.h"
-#include "platform/win32/internal.h"
 
-namespace platform {
-namespace {
+namespace platform::win32 {
 
-// The system's text for an error code (a Win32 error or an HRESULT), else
-// fallback with the code.
+// ---- 1. Errors -------------------------------------------------------------------
+
 std::string ErrorText(DWORD code, const char* fallback) {
-  std::string text = win32::SystemText(code);
+  std::string text = SystemText(code);
   if (!text.empty()) return text;
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
   return std::string(fallback) + " (" + hex + ")";
 }
 
-// Owns one COM interface reference.
-template <class T>
-struct Com {
-  T* p = nullptr;
-  Com() = default;
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  ~Com() {
-    if (p) p->Release();
-  }
-  T** operator&() { return &p; }
-  T* operator->() const { return p; }
-};
+// ---- 2. Per-thread set-up -----------------------------------------------------
 
-// ---- 1. Per-thread set-up -----------------------------------------------------
+namespace {
 
 struct ThreadImaging {
   bool joined = false;  // this thread's CoInitializeEx must be balanced
@@ -65,7 +45,8 @@ struct ThreadImaging {
   }
 };
 
-// The calling thread's factory; null with the reason when COM or WIC fails.
+}  // namespace
+
 IWICImagingFactory* Factory(HRESULT& hr) {
   thread_local ThreadImaging imaging;
   if (imaging.factory) return imaging.factory;
@@ -80,7 +61,7 @@ IWICImagingFactory* Factory(HRESULT& hr) {
   return SUCCEEDED(hr) ? imaging.factory : nullptr;
 }
 
-// ---- 2. Decoding ----------------------------------------------------------------
+// ---- 3. Decoding ----------------------------------------------------------------
 
 bool IsKnownPicture(const unsigned char* head, DWORD size) {
   return (size >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) ||
@@ -89,6 +70,8 @@ bool IsKnownPicture(const unsigned char* head, DWORD size) {
           (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0)) ||
          (size >= 2 && head[0] == 'B' && head[1] == 'M');
 }
+
+namespace {
 
 // The EXIF orientation of a JPEG, 1 when it has none: asked of the codec's
 // metadata reader, else read from the file's first bytes (wine's JPEG codec
@@ -191,11 +174,6 @@ HRESULT ReducedSource(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
   return S_OK;
 }
 
-struct Decoded {
-  UINT width = 0, height = 0;
-  std::vector<BYTE> bgra;  // top row first, 4 bytes a pixel, straight alpha
-};
-
 // The scaled bitmap as straight BGRA, turned upright through the flip
 // rotator (or left as stored when useRotator is false).
 HRESULT CopyOut(IWICImagingFactory* factory, IWICBitmapSource* scaled, int orientation,
@@ -221,7 +199,20 @@ HRESULT CopyOut(IWICImagingFactory* factory, IWICBitmapSource* scaled, int orien
                               out.bgra.data());
 }
 
-// Decodes the open picture file, whose first bytes are head.
+// The size of a shown x shown picture shrunk to fit side (never enlarged;
+// rounded, at least 1).
+void Fit(UINT shownW, UINT shownH, int maxSide, UINT& outW, UINT& outH) {
+  UINT longest = shownW > shownH ? shownW : shownH, side = static_cast<UINT>(maxSide);
+  outW = shownW, outH = shownH;
+  if (longest > side) {
+    outW = static_cast<UINT>((static_cast<std::uint64_t>(shownW) * side + longest / 2) / longest);
+    outH = static_cast<UINT>((static_cast<std::uint64_t>(shownH) * side + longest / 2) / longest);
+    outW = outW ? outW : 1, outH = outH ? outH : 1;
+  }
+}
+
+}  // namespace
+
 HRESULT Decode(IWICImagingFactory* factory, HANDLE file, const std::vector<unsigned char>& head,
                int maxSide, Decoded& out) {
   Com<IWICBitmapDecoder> decoder;
@@ -242,14 +233,9 @@ HRESULT Decode(IWICImagingFactory* factory, HANDLE file, const std::vector<unsig
   int orientation = Orientation(frame.p, decoder.p, head);
   bool turned = orientation >= 5;
   // The size as displayed, shrunk to fit maxSide, then back to stored axes.
-  UINT shownW = turned ? h : w, shownH = turned ? w : h;
-  UINT longest = shownW > shownH ? shownW : shownH, side = static_cast<UINT>(maxSide);
-  UINT outW = shownW, outH = shownH;
-  if (longest > side) {
-    outW = static_cast<UINT>((static_cast<std::uint64_t>(shownW) * side + longest / 2) / longest);
-    outH = static_cast<UINT>((static_cast<std::uint64_t>(shownH) * side + longest / 2) / longest);
-    outW = outW ? outW : 1, outH = outH ? outH : 1;
-  }
+  out.shownW = turned ? h : w, out.shownH = turned ? w : h;
+  UINT outW = 0, outH = 0;
+  Fit(out.shownW, out.shownH, maxSide, outW, outH);
   UINT storedW = turned ? outH : outW, storedH = turned ? outW : outH;
 
   Com<IWICBitmapSource> source;
@@ -277,160 +263,31 @@ HRESULT Decode(IWICImagingFactory* factory, HANDLE file, const std::vector<unsig
   return hr;
 }
 
-// ---- 3. Encoding --------------------------------------------------------------
+// ---- 4. Smaller copies ------------------------------------------------------------
 
-HRESULT Encode(IWICImagingFactory* factory, const Decoded& picture, bool alpha,
-               std::string& bytes) {
-  Com<IStream> stream;
-  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-  Com<IWICBitmapEncoder> encoder;
+HRESULT ShrinkDecoded(IWICImagingFactory* factory, const Decoded& larger, int maxSide,
+                      Decoded& out) {
+  UINT outW = 0, outH = 0;
+  Fit(larger.shownW, larger.shownH, maxSide, outW, outH);
+  out.shownW = larger.shownW, out.shownH = larger.shownH;
+  // The larger copy as a bitmap (WIC only reads it), premultiplied for the
+  // scaler as in Decode.
+  Com<IWICBitmap> bitmap;
+  HRESULT hr = factory->CreateBitmapFromMemory(
+      larger.width, larger.height, GUID_WICPixelFormat32bppBGRA, larger.width * 4,
+      static_cast<UINT>(larger.bgra.size()), const_cast<BYTE*>(larger.bgra.data()), &bitmap);
+  Com<IWICFormatConverter> premultiplied;
+  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&premultiplied);
   if (SUCCEEDED(hr)) {
-    hr = factory->CreateEncoder(alpha ? GUID_ContainerFormatPng : GUID_ContainerFormatJpeg, nullptr,
-                                &encoder);
+    hr = premultiplied->Initialize(bitmap.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                   nullptr, 0, WICBitmapPaletteTypeMedianCut);
   }
-  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.p, WICBitmapEncoderNoCache);
-  Com<IWICBitmapFrameEncode> frame;
-  Com<IPropertyBag2> options;
-  if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, &options);
-  if (SUCCEEDED(hr) && !alpha && options.p) {
-    PROPBAG2 option{};
-    option.pstrName = const_cast<wchar_t*>(L"ImageQuality");
-    VARIANT quality{};
-    quality.vt = VT_R4;
-    quality.fltVal = 0.85f;
-    options->Write(1, &option, &quality);  // a codec without the option keeps its default
-  }
-  if (SUCCEEDED(hr)) hr = frame->Initialize(options.p);
-  if (SUCCEEDED(hr)) hr = frame->SetSize(picture.width, picture.height);
-  // JPEG: the alpha byte dropped here.
-  std::vector<BYTE> rows;
-  UINT stride = picture.width * (alpha ? 4 : 3);
-  if (alpha) {
-    rows = picture.bgra;
-  } else {
-    rows.resize(static_cast<size_t>(stride) * picture.height);
-    for (size_t i = 0, o = 0; i < picture.bgra.size(); i += 4, o += 3) {
-      rows[o] = picture.bgra[i], rows[o + 1] = picture.bgra[i + 1],
-      rows[o + 2] = picture.bgra[i + 2];
-    }
-  }
-  GUID want = alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
-  GUID format = want;
-  if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
-  if (SUCCEEDED(hr) && format != want) hr = WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT;
-  if (SUCCEEDED(hr)) {
-    hr = frame->WritePixels(picture.height, stride, static_cast<UINT>(rows.size()), rows.data());
-  }
-  if (SUCCEEDED(hr)) hr = frame->Commit();
-  if (SUCCEEDED(hr)) hr = encoder->Commit();
-  HGLOBAL memory = nullptr;
-  if (SUCCEEDED(hr)) hr = GetHGlobalFromStream(stream.p, &memory);
-  STATSTG stat{};
-  if (SUCCEEDED(hr)) hr = stream->Stat(&stat, STATFLAG_NONAME);
+  Com<IWICBitmapScaler> scaler;
+  if (SUCCEEDED(hr)) hr = factory->CreateBitmapScaler(&scaler);
+  if (SUCCEEDED(hr))
+    hr = scaler->Initialize(premultiplied.p, outW, outH, WICBitmapInterpolationModeFant);
   if (FAILED(hr)) return hr;
-  const void* data = GlobalLock(memory);
-  if (data == nullptr) return E_OUTOFMEMORY;
-  bytes.assign(static_cast<const char*>(data), static_cast<size_t>(stat.cbSize.QuadPart));
-  GlobalUnlock(memory);
-  return S_OK;
+  return CopyOut(factory, scaler.p, 1, false, out);
 }
 
-// ---- 4. Writing ---------------------------------------------------------------
-
-// Writes bytes to a temporary file beside target (in the long form), then
-// renames it over target: a reader sees the old thumbnail or the new one.
-bool WriteAtomically(const std::wstring& target, const std::string& bytes, std::string& reason) {
-  std::wstring temp;
-  win32::UniqueHandle file =
-      win32::CreateTemporaryFile(target.substr(0, target.find_last_of(L'\\') + 1), temp);
-  if (!file.Valid()) {
-    reason = ErrorText(GetLastError(), "the thumbnail cannot be written");
-    return false;
-  }
-  DWORD error =
-      win32::WriteAll(file.handle, bytes.data(), bytes.size()) ? ERROR_SUCCESS : GetLastError();
-  if (!file.Close() && error == ERROR_SUCCESS) error = GetLastError();
-  if (error == ERROR_SUCCESS &&
-      !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-    error = GetLastError();
-  if (error != ERROR_SUCCESS) {
-    DeleteFileW(temp.c_str());
-    reason = ErrorText(error, "the thumbnail cannot be written");
-  }
-  return error == ERROR_SUCCESS;
-}
-
-}  // namespace
-
-bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& targetStem,
-                   ThumbnailMade& made, ThumbnailFailure& failure, std::string& reason) {
-  failure = ThumbnailFailure::kPicture;
-  if (maxSide < 1) maxSide = 1;
-  // One handle serves the check of the first bytes and the codec; the long
-  // form of the path reaches pictures past 260 characters.
-  win32::UniqueHandle file(CreateFileW(win32::Long(picture).c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) {
-    reason = ErrorText(GetLastError(), "the picture cannot be opened");
-    return false;
-  }
-  // Enough for the kind of file and a JPEG's EXIF segment (at most 64 KiB).
-  std::vector<unsigned char> head(65536 + 4);
-  DWORD got = 0;
-  BOOL read = ReadFile(file.handle, head.data(), static_cast<DWORD>(head.size()), &got, nullptr);
-  head.resize(read ? got : 0);
-  // Only GIF, JPEG, PNG and BMP files are given to the codecs.
-  if (!read || !IsKnownPicture(head.data(), got)) {
-    reason = got == 0 ? "the file is empty" : "the file is not a GIF, JPEG, PNG or BMP picture";
-    return false;
-  }
-  HRESULT hr = S_OK;
-  IWICImagingFactory* factory = Factory(hr);
-  if (factory == nullptr) {
-    reason = ErrorText(static_cast<DWORD>(hr), "the imaging component cannot start");
-    return false;
-  }
-  Decoded decoded;
-  hr = Decode(factory, file.handle, head, maxSide, decoded);
-  if (FAILED(hr)) {
-    reason = ErrorText(static_cast<DWORD>(hr), "the picture cannot be decoded");
-    return false;
-  }
-  bool alpha = false;
-  for (size_t i = 3; i < decoded.bgra.size() && !alpha; i += 4) alpha = decoded.bgra[i] != 255;
-  std::string bytes;
-  hr = Encode(factory, decoded, alpha, bytes);
-  if (FAILED(hr)) {
-    reason = ErrorText(static_cast<DWORD>(hr), "the thumbnail cannot be encoded");
-    return false;
-  }
-  if (!WriteAtomically(win32::Long(targetStem + (alpha ? ".png" : ".jpg")), bytes, reason)) {
-    failure = ThumbnailFailure::kTarget;
-    return false;
-  }
-  failure = ThumbnailFailure::kNone;
-  made.width = static_cast<std::int32_t>(decoded.width);
-  made.height = static_cast<std::int32_t>(decoded.height);
-  made.format = alpha ? ThumbnailFormat::kPng : ThumbnailFormat::kJpeg;
-  return true;
-}
-
-bool MakeThumbnailFolder(const std::string& path, std::string& reason) {
-  std::wstring folder = win32::Long(path);
-  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    reason = ErrorText(GetLastError(), "the folder cannot be made");
-    return false;
-  }
-  DWORD attributes = GetFileAttributesW(folder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    reason = ErrorText(attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_DIRECTORY,
-                       "the folder cannot be made");
-    return false;
-  }
-  if ((attributes & FILE_ATTRIBUTE_HIDDEN) == 0)
-    SetFileAttributesW(folder.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN);
-  return true;
-}
-
-}  // namespace platform
+}  // namespace platform::win32

@@ -1,32 +1,34 @@
-// Thumbnails on POSIX systems, made with libvips.
+// Display copies of pictures on POSIX systems, made with libvips.
 //
 //   1. Engine set-up: vips started once for the process, its cache off and
 //      its own threads at one, since the caller runs one picture per core.
-//   2. BMP reader: vips has no BMP loader of its own, so BMPs (1, 4, 8, 16,
-//      24 and 32 bits per pixel, uncompressed or bit fields) are decoded here
-//      into memory and handed to vips as plain pixels.
-//   3. Decoding: the picture is opened here (paths of any length). JPEGs are
-//      decoded at reduced scale by libjpeg-turbo (jpeg.cpp) and BMPs
-//      here, both then shrunk by vips from memory; PNGs and GIFs are read by
-//      vips_thumbnail through the descriptor (first frame only). EXIF
-//      orientation applied; colour made sRGB 8-bit.
-//   4. Writing: JPEG (quality 85) or, when the picture has transparency,
-//      PNG, without metadata, into a temporary file beside the target that is
+//   2. Decoding: the picture is opened here (paths of any length). JPEGs are
+//      decoded at reduced scale by libjpeg-turbo (jpeg.cpp) and BMPs by
+//      bmp.cpp, both then shrunk by vips from memory; PNGs and GIFs are read
+//      by vips_thumbnail through the descriptor (first frame only). All at the
+//      size of the largest copy; EXIF orientation applied.
+//   3. The copies: colour made sRGB 8-bit, alpha kept only where some pixel
+//      is not opaque; each smaller copy shrunk from the one just larger.
+//   4. Writing: JPEG (quality 85) or, when the copy has transparency, PNG,
+//      without metadata, into a temporary file beside the target that is
 //      renamed over it only when complete.
+//   5. The seam: MakeDisplayCopies and the thumbnail folder.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vips/vips.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
-#include <random>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/bmp.h"
 #include "platform/posix/files.h"
 #include "platform/posix/jpeg.h"
 
@@ -37,7 +39,7 @@ namespace {
 
 std::once_flag g_vipsOnce;
 bool g_vipsReady = false;
-mode_t g_fileMode = 0644;  // new thumbnails: 0666 less the umask
+mode_t g_fileMode = 0644;  // new copies: 0666 less the umask
 
 void StartVips() {
   std::call_once(g_vipsOnce, [] {
@@ -87,112 +89,6 @@ struct ImageRef {
   }
 };
 
-// ---- 2. BMP reader ----------------------------------------------------------
-
-std::uint32_t Le32(const unsigned char* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint16_t Le16(const unsigned char* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-// One channel through a bit-field mask, scaled to 0..255.
-unsigned char Channel(std::uint32_t pixel, std::uint32_t mask) {
-  if (mask == 0) return 0;
-  int shift = 0;
-  while (((mask >> shift) & 1) == 0) ++shift;
-  std::uint32_t max = mask >> shift;
-  return static_cast<unsigned char>(((pixel & mask) >> shift) * 255u / max);
-}
-
-// Decodes an uncompressed or bit-field BMP into 8-bit RGB or RGBA rows, top
-// row first. Alpha is taken only where the file declares an alpha mask.
-bool DecodeBmp(const std::string& bytes, std::vector<unsigned char>& pixels, int& width,
-               int& height, int& bands, std::string& reason) {
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-  size_t size = bytes.size();
-  if (size < 26) return reason = "the BMP file is truncated", false;
-  std::uint32_t offset = Le32(data + 10);
-  std::uint32_t header = Le32(data + 14);
-  std::int64_t w = 0, h = 0;
-  unsigned bpp = 0, compression = 0, colours = 0;
-  size_t paletteEntry = 4;
-  if (header == 12) {
-    w = Le16(data + 18);
-    h = static_cast<std::int16_t>(Le16(data + 20));
-    bpp = Le16(data + 24);
-    paletteEntry = 3;
-  } else if (header >= 40 && size >= 14 + static_cast<size_t>(header)) {
-    w = static_cast<std::int32_t>(Le32(data + 18));
-    h = static_cast<std::int32_t>(Le32(data + 22));
-    bpp = Le16(data + 28);
-    compression = Le32(data + 30);
-    colours = Le32(data + 46);
-  } else {
-    return reason = "the BMP header is damaged", false;
-  }
-  bool topDown = h < 0;
-  if (topDown) h = -h;
-  if (w <= 0 || h <= 0 || w > 65535 || h > 65535)
-    return reason = "the BMP has an impossible size", false;
-  // Bit fields: in the header from version 3 on, else right after it.
-  std::uint32_t masks[4] = {0, 0, 0, 0};
-  bool fields = compression == 3 || compression == 6;
-  if (compression != 0 && !fields) return reason = "compressed BMPs are not supported", false;
-  if (bpp == 16) {
-    masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
-  } else if (bpp == 24 || bpp == 32) {
-    masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
-  }
-  if (fields) {
-    size_t at = 14 + 40;
-    size_t count = compression == 6 || header >= 56 ? 4 : 3;
-    if (at + 4 * count > size) return reason = "the BMP file is truncated", false;
-    for (size_t i = 0; i < count; ++i) masks[i] = Le32(data + at + 4 * i);
-  } else if (header >= 56 && bpp == 32) {
-    masks[3] = Le32(data + 14 + 52);
-  }
-  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
-    return reason = "the BMP has an unknown pixel depth", false;
-  if (fields && bpp != 16 && bpp != 32) return reason = "the BMP header is damaged", false;
-  std::vector<unsigned char> palette;  // RGB triples
-  if (bpp <= 8) {
-    size_t entries = colours == 0 || colours > (1u << bpp) ? (1u << bpp) : colours;
-    size_t at = 14 + header;
-    if (at + entries * paletteEntry > size) return reason = "the BMP file is truncated", false;
-    palette.assign(3 * (1u << bpp), 0);
-    for (size_t i = 0; i < entries; ++i) {
-      const unsigned char* e = data + at + i * paletteEntry;
-      palette[3 * i] = e[2], palette[3 * i + 1] = e[1], palette[3 * i + 2] = e[0];
-    }
-  }
-  size_t stride = ((static_cast<size_t>(w) * bpp + 31) / 32) * 4;
-  if (offset > size || (size - offset) / stride < static_cast<size_t>(h))
-    return reason = "the BMP file is truncated", false;
-  width = static_cast<int>(w);
-  height = static_cast<int>(h);
-  bands = masks[3] != 0 ? 4 : 3;
-  pixels.assign(static_cast<size_t>(width) * height * bands, 0);
-  for (int y = 0; y < height; ++y) {
-    const unsigned char* row = data + offset + stride * (topDown ? y : height - 1 - y);
-    unsigned char* out = pixels.data() + static_cast<size_t>(y) * width * bands;
-    for (int x = 0; x < width; ++x, out += bands) {
-      if (bpp <= 8) {
-        unsigned bit = static_cast<unsigned>(x) * bpp;
-        unsigned index = (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
-        std::memcpy(out, &palette[3 * index], 3);
-        continue;
-      }
-      std::uint32_t pixel = 0;
-      if (bpp == 16) pixel = Le16(row + 2 * x);
-      if (bpp == 24) pixel = row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
-      if (bpp == 32) pixel = Le32(row + 4 * x);
-      for (int c = 0; c < bands; ++c) out[c] = Channel(pixel, masks[c]);
-    }
-  }
-  return true;
-}
-
 bool ReadAll(int fd, std::string& bytes) {
   struct stat st;
   if (fstat(fd, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size) + 1);
@@ -206,7 +102,7 @@ bool ReadAll(int fd, std::string& bytes) {
   }
 }
 
-// ---- 3. Decoding ------------------------------------------------------------
+// ---- 2. Decoding ------------------------------------------------------------
 
 enum class Kind { kUnknown, kJpeg, kPng, kGif, kBmp };
 
@@ -244,8 +140,8 @@ bool ShrinkPixels(const JpegPixels& pixels, VipsInterpretation space, int maxSid
   return thumb.image != nullptr;
 }
 
-// The shrunken, upright picture in sRGB 8-bit (with alpha only when some
-// pixel is not fully opaque), or false with the reason.
+// The picture shrunk to fit maxSide and turned upright (settled by the
+// caller), or false with the reason.
 bool Decode(const std::string& picture, int maxSide, ImageRef& result, std::string& reason) {
   int fd = OpenAnyPath(picture, O_RDONLY);
   if (fd < 0) return reason = std::strerror(errno), false;
@@ -291,8 +187,17 @@ bool Decode(const std::string& picture, int maxSide, ImageRef& result, std::stri
   }
   close(fd);
   if (!thumb.image) return false;
+  result.Reset(thumb.image);
+  thumb.image = nullptr;
+  return true;
+}
 
-  // sRGB, 8 bits per channel: greyscale, CMYK and 16-bit pictures converted.
+// ---- 3. The copies ----------------------------------------------------------
+
+// Makes a shrunken picture sRGB, 8 bits per channel (greyscale, CMYK and
+// 16-bit pictures converted), with alpha only when it carries something (a
+// GIF always decodes with alpha).
+bool Settle(ImageRef& thumb, std::string& reason) {
   VipsImage* next = nullptr;
   if (vips_image_get_interpretation(thumb.image) != VIPS_INTERPRETATION_sRGB ||
       vips_image_get_bands(thumb.image) < 3) {
@@ -321,9 +226,25 @@ bool Decode(const std::string& picture, int maxSide, ImageRef& result, std::stri
       return reason = VipsReason(), false;
     thumb.Reset(next);
   }
-  result.Reset(thumb.image);
-  thumb.image = nullptr;
   return true;
+}
+
+// The copy of larger (upright, settled) whose longest side is maxSide,
+// settled in turn.
+bool ShrinkCopy(VipsImage* larger, int maxSide, ImageRef& copy, std::string& reason) {
+  // Already upright and sRGB: neither its orientation nor a profile applies.
+  ImageRef plain;
+  if (vips_copy(larger, &plain.image, nullptr) != 0) return reason = VipsReason(), false;
+  vips_image_remove(plain.image, VIPS_META_ORIENTATION);
+  vips_image_remove(plain.image, VIPS_META_ICC_NAME);
+  if (vips_thumbnail_image(plain.image, &copy.image, maxSide, "height", maxSide, "size",
+                           VIPS_SIZE_DOWN, "no_rotate", TRUE, nullptr) != 0) {
+    copy.Reset(nullptr);
+    return reason = VipsReason(), false;
+  }
+  copy.Reset(vips_image_copy_memory(copy.image));
+  if (!copy.image) return reason = VipsReason(), false;
+  return Settle(copy, reason);
 }
 
 // ---- 4. Writing -------------------------------------------------------------
@@ -356,46 +277,75 @@ bool WriteAtomically(const std::string& target, const void* bytes, size_t size,
   return error == 0;
 }
 
-}  // namespace
-
-bool MakeThumbnail(const std::string& picture, int maxSide, const std::string& targetStem,
-                   ThumbnailMade& made, ThumbnailFailure& failure, std::string& reason) {
-  failure = ThumbnailFailure::kNone;
-  StartVips();
-  if (!g_vipsReady) {
-    failure = ThumbnailFailure::kPicture;
-    reason = "the image library cannot start";
-    return false;
-  }
-  ImageRef thumb;
-  if (maxSide < 1) maxSide = 1;
-  if (!Decode(picture, maxSide, thumb, reason)) {
-    failure = ThumbnailFailure::kPicture;
-    return false;
-  }
-  bool alpha = vips_image_get_bands(thumb.image) == 4;
+// Encodes one settled copy and writes it to stem plus its extension.
+void WriteCopy(VipsImage* image, const std::string& stem, CopyResult& copy) {
+  bool alpha = vips_image_get_bands(image) == 4;
   void* bytes = nullptr;
   size_t size = 0;
-  int status = alpha ? vips_pngsave_buffer(thumb.image, &bytes, &size, "compression", 6, "strip",
-                                           TRUE, nullptr)
-                     : vips_jpegsave_buffer(thumb.image, &bytes, &size, "Q", 85, "strip", TRUE,
-                                            "optimize_coding", TRUE, nullptr);
+  int status =
+      alpha ? vips_pngsave_buffer(image, &bytes, &size, "compression", 6, "strip", TRUE, nullptr)
+            : vips_jpegsave_buffer(image, &bytes, &size, "Q", 85, "strip", TRUE, "optimize_coding",
+                                   TRUE, nullptr);
   if (status != 0) {
-    failure = ThumbnailFailure::kPicture;
-    reason = VipsReason();
-    return false;
+    copy.failure = CopyFailure::kPicture;
+    copy.reason = VipsReason();
+    return;
   }
-  std::string target = targetStem + (alpha ? ".png" : ".jpg");
-  bool written = WriteAtomically(target, bytes, size, reason);
+  bool written = WriteAtomically(stem + (alpha ? ".png" : ".jpg"), bytes, size, copy.reason);
   g_free(bytes);
   if (!written) {
-    failure = ThumbnailFailure::kTarget;
+    copy.failure = CopyFailure::kTarget;
+    return;
+  }
+  copy.width = vips_image_get_width(image);
+  copy.height = vips_image_get_height(image);
+  copy.format = alpha ? CopyFormat::kPng : CopyFormat::kJpeg;
+}
+
+}  // namespace
+
+// ---- 5. The seam ----------------------------------------------------------------
+
+bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>& wanted,
+                       MediaResult& result) {
+  result.copies.assign(wanted.size(), CopyResult{});
+  if (wanted.empty()) return true;
+  auto side = [&](size_t i) { return std::max<std::int32_t>(1, wanted[i].longestSide); };
+  // Largest first (ties in the order asked): the decode covers it.
+  std::vector<size_t> order(wanted.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return side(a) > side(b); });
+  StartVips();
+  ImageRef larger;
+  std::string reason = "the image library cannot start";
+  if (!g_vipsReady || !Decode(picture, side(order[0]), larger, reason) || !Settle(larger, reason)) {
+    for (CopyResult& copy : result.copies)
+      copy.failure = CopyFailure::kPicture, copy.reason = reason;
     return false;
   }
-  made.width = vips_image_get_width(thumb.image);
-  made.height = vips_image_get_height(thumb.image);
-  made.format = alpha ? ThumbnailFormat::kPng : ThumbnailFormat::kJpeg;
-  return true;
+  bool all = true;
+  for (size_t at = 0; at < order.size(); ++at) {
+    CopyResult& copy = result.copies[order[at]];
+    if (at > 0) {
+      ImageRef smaller;
+      if (!ShrinkCopy(larger.image, side(order[at]), smaller, copy.reason)) {
+        copy.failure = CopyFailure::kPicture;
+        all = false;
+        continue;
+      }
+      larger.Reset(smaller.image);
+      smaller.image = nullptr;
+    }
+    WriteCopy(larger.image, wanted[order[at]].targetStem, copy);
+    all = all && copy.failure == CopyFailure::kNone;
+    // A smaller copy follows: it reads these pixels computed once.
+    if (at + 1 < order.size()) {
+      VipsImage* computed = vips_image_copy_memory(larger.image);
+      if (computed) larger.Reset(computed);
+    }
+  }
+  return all;
 }
 
 bool MakeThumbnailFolder(const std::string& path, std::string& reason) {

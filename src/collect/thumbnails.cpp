@@ -10,6 +10,7 @@
 
 #include "collect/thumb_index.h"
 #include "platform/platform.h"
+#include "text/messages.h"
 #include "text/paths.h"
 
 // Sections: the wants of a template; the folders and their jobs; the workers;
@@ -19,7 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char kProgressTitle[] = "サムネイルを作成しています";
 // Work that ends sooner shows no progress at all.
 constexpr auto kProgressDelay = std::chrono::seconds(1);
 constexpr auto kProgressTick = std::chrono::milliseconds(100);
@@ -384,7 +384,7 @@ bool FinishThumbnailFolder(ThumbnailWork& work, int folder) {
     bool show = !s.cancelled && (s.progressShown || Clock::now() - s.firstQueued >= kProgressDelay);
     lock.unlock();
     if (show) {
-      if (!s.progressShown) platform::StartProgress(kProgressTitle);
+      if (!s.progressShown) platform::StartProgress(MessageText(Message::kMakingThumbnails));
       s.progressShown = true;
       platform::UpdateProgress(done, total);
     }

@@ -43,6 +43,7 @@ TerminalRun RunOnTerminal(const std::string& program, const std::vector<std::str
   if (pid == 0) {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
+    setenv("LANGUAGE", "ja", 1);  // the Japanese messages, as RunProgram pins them
     execv(program.c_str(), argv.data());
     _exit(127);
   }

@@ -22,8 +22,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // This process's environment without the display, with the extra NAME=VALUE
-// entries put in place of those of the same name.
-std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra) {
+// entries put in place of those of the same name, and LANGUAGE=ja unless
+// they name LANGUAGE.
+std::vector<std::string> MergedEnvironment(std::vector<std::string> extra) {
+  // Messages in a known language, whatever the environment of the tests: the
+  // Japanese one, which also the C locale gives.
+  bool language = false;
+  for (const auto& item : extra) language = language || item.rfind("LANGUAGE=", 0) == 0;
+  if (!language) extra.insert(extra.begin(), "LANGUAGE=ja");
   std::vector<std::string> merged;
   for (char** e = environ; *e != nullptr; ++e) {
     std::string entry = *e;
@@ -171,6 +177,8 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 }
 
 std::string InSystemCodePage(const std::string& utf8) { return utf8; }
+
+Language DefaultLanguage() { return Language::kJapanese; }
 
 bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& link) {
   std::filesystem::create_symlink(target, link);

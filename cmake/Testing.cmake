@@ -122,7 +122,8 @@ if(NOT WIN32)
   add_test(NAME install_settings_lookup
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install_test.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}
       ${CMAKE_SOURCE_DIR})
-  # LANGUAGE=ja: its expected messages are the Japanese ones, whatever the
-  # locale of the run.
-  set_tests_properties(install_settings_lookup PROPERTIES TIMEOUT 120 ENVIRONMENT LANGUAGE=ja)
+  # Its expected messages are the Japanese ones, which the C locale's
+  # messages give, whatever the locale of the run.
+  set_tests_properties(install_settings_lookup PROPERTIES TIMEOUT 120
+    ENVIRONMENT LC_MESSAGES=C.UTF-8 ENVIRONMENT_MODIFICATION "LANGUAGE=unset:;LC_ALL=unset:")
 endif()

@@ -52,8 +52,9 @@ struct RunResult {
 };
 /// Runs program with the given arguments (each passed as one argument) and
 /// the extra environment entries NAME=VALUE; waits for it. DISPLAY and
-/// WAYLAND_DISPLAY are not inherited, only passed when given; on POSIX,
-/// LANGUAGE=ja is passed unless LANGUAGE is given (see DefaultLanguage).
+/// WAYLAND_DISPLAY are not inherited, only passed when given; on POSIX the
+/// messages are pinned to the C locale's unless the entries name LANGUAGE,
+/// LC_ALL or LC_MESSAGES (see DefaultLanguage).
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment = {});
 
@@ -88,8 +89,8 @@ std::string TemplateText(const std::vector<std::string>& lines, bool utf8 = fals
 /// Settings that choose the template file t.dat.
 inline constexpr char kSettings[] = "[Pagrimo]\r\ndefault=t.dat\r\n";
 /// The language a run of the program speaks when the test does not choose
-/// it: RunProgram pins POSIX runs to Japanese (it passes LANGUAGE=ja unless
-/// the test passes LANGUAGE); Windows runs follow the UI language, which wine
+/// it: RunProgram pins POSIX runs to Japanese (LANGUAGE empty, LC_MESSAGES
+/// C.UTF-8, unless the test passes its own); Windows runs follow the UI language, which wine
 /// takes from LANG: Japanese under ja_JP, English under any other.
 Language DefaultLanguage();
 

@@ -41,7 +41,8 @@ if(NOT WIN32)
 endif()
 target_compile_definitions(pagrimo_test_support PUBLIC
   PAGRIMO_EXE="${PAGRIMO_HOST_ROOT}$<TARGET_FILE:pagrimo>"
-  PAGRIMO_SOURCE_DIR="${PAGRIMO_HOST_ROOT}${CMAKE_SOURCE_DIR}")
+  PAGRIMO_SOURCE_DIR="${PAGRIMO_HOST_ROOT}${CMAKE_SOURCE_DIR}"
+  PAGRIMO_VERSION="${PROJECT_VERSION}")
 
 add_executable(pagrimo_unit_tests ${PAGRIMO_UNIT_TESTS})
 target_link_libraries(pagrimo_unit_tests PRIVATE pagrimo_test_support GTest::gtest_main)
@@ -121,5 +122,8 @@ if(NOT WIN32)
   add_test(NAME install_settings_lookup
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install_test.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}
       ${CMAKE_SOURCE_DIR})
-  set_tests_properties(install_settings_lookup PROPERTIES TIMEOUT 120)
+  # Its expected messages are the Japanese ones, which the C locale's
+  # messages give, whatever the locale of the run.
+  set_tests_properties(install_settings_lookup PROPERTIES TIMEOUT 120
+    ENVIRONMENT LC_MESSAGES=C.UTF-8 ENVIRONMENT_MODIFICATION "LANGUAGE=unset:;LC_ALL=unset:")
 endif()

@@ -144,11 +144,11 @@ TEST(RunFlowLoadTest, BadSettingsOrTemplatesGiveTheLoadMessages) {
     std::string err;
   } cases[] = {
       {"no settings file", "", {}, kLoadFailedMessage},
-      {"missing template", kSettings, {}, "pagrimo: t.datが見つかりません\n" + kLoadFailedMessage},
+      {"missing template", kSettings, {}, NotFoundMessage("t.dat") + kLoadFailedMessage},
       {"hidden template",
        "[Pagrimo]\ndefault=.t.dat\n",
        {{".t.dat", SimpleTemplate(0)}},
-       "pagrimo: .t.datが見つかりません\n" + kLoadFailedMessage},
+       NotFoundMessage(".t.dat") + kLoadFailedMessage},
       {"empty template", kSettings, {{"t.dat", ""}}, kLoadFailedMessage},
       {"binary garbage",
        kSettings,
@@ -177,11 +177,11 @@ TEST(RunFlowLoadTest, BadSettingsOrTemplatesGiveTheLoadMessages) {
       {"template name that is a folder",
        "[Pagrimo]\ndefault=sub\n",
        {{"sub/x", "x"}},
-       "pagrimo: subが見つかりません\n" + kLoadFailedMessage},
+       NotFoundMessage("sub") + kLoadFailedMessage},
       {"value over 1023 bytes",
        "[Pagrimo]\ndefault=" + longName + "\n",
        {},
-       "pagrimo: " + longName.substr(0, 1023) + "が見つかりません\n" + kLoadFailedMessage},
+       NotFoundMessage(longName.substr(0, 1023)) + kLoadFailedMessage},
   };
   for (const auto& c : cases) {
     Installation app;

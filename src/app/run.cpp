@@ -6,19 +6,15 @@
 
 #include "app/folder_picker.h"
 #include "collect/images.h"
+#include "config/settings.h"
+#include "config/settings_folder.h"
 #include "config/template_file.h"
 #include "page/page_builder.h"
+#include "pagrimo_version.h"
 #include "platform/platform.h"
+#include "text/messages.h"
 
 namespace {
-
-const char kErrorCaption[] = "エラー";
-const char kLoadFailed[] = "template.datが正しく読みこめません";
-const char kNotAFolder[] = "正しいディレクトリ名では有りません。\r\n";
-const char kNothingToList[] = "対象となるファイルがありません";
-const char kChooserTitle[] = "対象フォルダの選択";
-const char kNotFoundCaption[] = "pagrimo";
-const char kNotFound[] = "が見つかりません";  // after the template's name
 
 // The folder text as the command line gives it: one pair of enclosing
 // quotes removed (a quoted path can never name a folder), then one trailing dot.
@@ -37,31 +33,72 @@ bool FolderExists(const std::string& folder) {
   return platform::StartEnumeration(probe, folder, platform::Listing::kFilesAndFolders, entry);
 }
 
+// The usage: the options of this system and the folders its settings may
+// come from.
+std::string UsageText() {
+  std::string options;
+  options += std::string(platform::kSlashOptions ? "  /?, -h, --help  " : "  -h, --help     ") +
+             MessageText(Message::kHelpOption) + "\n";
+  options += std::string(platform::kSlashOptions ? "  -V, --version   " : "  -V, --version  ") +
+             MessageText(Message::kVersionOption) + "\n";
+  std::string folders;
+  for (const std::string& folder : platform::SettingsFolderCandidates()) {
+    folders += "  " + folder + "\n";
+  }
+  return MessageText(Message::kUsage, {options, folders});
+}
+
+// Answers an argument text that asks for the usage or the version; false for
+// any other, which names the folder to index. A folder of that name is
+// indexed as it always was.
+bool AnswerOption(const std::string& argument, int& status) {
+  bool help =
+      argument == "--help" || argument == "-h" || (platform::kSlashOptions && argument == "/?");
+  bool version = argument == "--version" || argument == "-V";
+  if (!help && !version) return false;
+  if (platform::KindOfPath(argument).kind == platform::EntryKind::kFolder) return false;
+  std::string text = help ? UsageText() : std::string("pagrimo ") + PAGRIMO_VERSION_TEXT + "\n";
+  status = platform::ShowAnswer(text, "pagrimo") ? kExitDone : kExitFailure;
+  return true;
+}
+
 int Run() {
+  // The language is settled first, from the settings file where there is
+  // one, so that every message follows it, also the one for missing settings.
+  std::string settingsFolder = SettingsFolder();
+  UseLanguage(ChooseLanguage(platform::UserLanguages(), ReadLanguageSetting(settingsFolder)));
+  int status = kExitDone;
+  if (AnswerOption(platform::ArgumentText(), status)) return status;
+
+  std::string errorCaption = MessageText(Message::kErrorCaption);
   TemplateSet set;
   TemplateLoad load = LoadTemplateSet(set);
   if (load.status != TemplateLoad::Status::kLoaded) {
     if (load.status == TemplateLoad::Status::kNotFound) {
-      platform::ShowMessage(load.name + kNotFound, platform::MessageKind::kInformation,
-                            kNotFoundCaption);
+      platform::ShowMessage(MessageText(Message::kNotFound, {load.name}),
+                            platform::MessageKind::kInformation,
+                            MessageText(Message::kNotFoundCaption));
     }
-    platform::ShowMessage(kLoadFailed, platform::MessageKind::kInformation, kErrorCaption);
+    platform::ShowMessage(MessageText(Message::kLoadFailed), platform::MessageKind::kInformation,
+                          errorCaption);
     return kExitMessage;
   }
   std::string folder = FolderFromCommandLine();
   if (folder.empty()) {
-    folder = BrowseForFolder(kChooserTitle);
+    folder = BrowseForFolder(MessageText(Message::kChooserTitle));
     if (folder.empty()) return kExitDone;
   }
   if (!FolderExists(folder)) {
-    platform::ShowMessage(kNotAFolder + folder, platform::MessageKind::kWarning, kErrorCaption);
+    platform::ShowMessage(MessageText(Message::kNotAFolder, {folder}),
+                          platform::MessageKind::kWarning, errorCaption);
     return kExitMessage;
   }
   // The check follows the pages' rule: listing mode 2 gives a linked folder
   // no page, so pictures found only through links leave nothing to write.
   LinkRule links = set.listingMode == 2 ? LinkRule::kNever : LinkRule::kEnterOnce;
   if (!HasAnyImage(folder, set.listingMode != 0, links)) {
-    platform::ShowMessage(kNothingToList, platform::MessageKind::kWarning, kErrorCaption);
+    platform::ShowMessage(MessageText(Message::kNothingToList), platform::MessageKind::kWarning,
+                          errorCaption);
     return kExitMessage;
   }
   std::string pageFileName, failure;

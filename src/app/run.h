@@ -1,9 +1,10 @@
-// The run: load the template, settle and check the target folder, make sure
-// there is something to list, and write the pages.
+// The run: settle the language of its messages, answer --help or --version,
+// load the template, settle and check the target folder, make sure there is
+// something to list, and write the pages.
 #pragma once
 
 /// Exit statuses of a run.
-inline constexpr int kExitDone = 0;     // pages written, the chooser or the progress cancelled
+inline constexpr int kExitDone = 0;     // pages written, the chooser or the progress cancelled, an answer given
 inline constexpr int kExitMessage = 1;  // ended after one of the run's messages
 inline constexpr int kExitFailure = 2;  // ended on an unexpected failure
 

@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
+#include "text/messages.h"
+
 // Sections: one picture's job; the workers; waiting and progress.
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char kProgressTitle[] = "サムネイルを作成しています";
 // Work that ends sooner shows no progress at all.
 constexpr auto kProgressDelay = std::chrono::seconds(1);
 constexpr auto kProgressTick = std::chrono::milliseconds(100);
@@ -117,7 +118,7 @@ bool WaitForFolder(ThumbPool& s, ThumbFolder& f) {
     bool show = !s.cancelled && (s.progressShown || Clock::now() - s.firstQueued >= kProgressDelay);
     lock.unlock();
     if (show) {
-      if (!s.progressShown) platform::StartProgress(kProgressTitle);
+      if (!s.progressShown) platform::StartProgress(MessageText(Message::kMakingThumbnails));
       s.progressShown = true;
       platform::UpdateProgress(done, total);
     }

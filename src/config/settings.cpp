@@ -22,6 +22,11 @@ std::string ReadSortSetting(const std::string& settingsFolder) {
                            WithTrailingSeparator(settingsFolder) + "pagrimo.ini");
 }
 
+std::string ReadLanguageSetting(const std::string& settingsFolder) {
+  return ReadProfileString("Pagrimo", "language", "",
+                           WithTrailingSeparator(settingsFolder) + "pagrimo.ini");
+}
+
 std::string ChooseTemplateName(const std::string& settingsFolder) {
   std::string path = WithTrailingSeparator(settingsFolder) + "pagrimo.ini";
   // One read of the section serves all 257 look-ups.

@@ -30,3 +30,7 @@ std::string ChooseTemplateName(const std::string& settingsFolder);
 /// The "sort" value of section "Pagrimo" in settingsFolder's pagrimo.ini;
 /// empty when absent.
 std::string ReadSortSetting(const std::string& settingsFolder);
+
+/// The "language" value of section "Pagrimo" in settingsFolder's pagrimo.ini
+/// (see ChooseLanguage in text/messages.h); empty when absent.
+std::string ReadLanguageSetting(const std::string& settingsFolder);

@@ -154,6 +154,26 @@ void ShowMessage(const std::string& text, MessageKind kind, const std::string& c
 /// Reports an unexpected failure that ends the run.
 void ReportFailure(const std::string& text);
 
+/// Shows text that the user asked for (the usage, the version). POSIX writes
+/// it to standard output; Windows shows it in a message box with the caption,
+/// or writes it to standard output where none can be shown. False when it
+/// could not be written.
+bool ShowAnswer(const std::string& text, const std::string& caption);
+
+/// What the system says the user's language is: language names as the system
+/// writes them ("ja_JP.UTF-8", "en", "ja-JP"), most preferred first. POSIX:
+/// PreferredLanguages (user_language.h) of LANGUAGE, LC_ALL, LC_MESSAGES and
+/// LANG; Windows: the user's UI language (GetUserDefaultUILanguage) as a
+/// locale name, none when it has no name.
+std::vector<std::string> UserLanguages();
+
+/// Whether the system's commands take options after a slash, as in "/?".
+#ifdef _WIN32
+inline constexpr bool kSlashOptions = true;
+#else
+inline constexpr bool kSlashOptions = false;
+#endif
+
 /// Seconds since 1970-01-01 UTC of a civil date and time read as local time
 /// (the zone's rules for that day). False when it names no real time.
 bool LocalTimeSeconds(int year, int month, int day, int hour, int minute, int second,

@@ -43,6 +43,12 @@ TerminalRun RunOnTerminal(const std::string& program, const std::vector<std::str
   if (pid == 0) {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
+    // The Japanese messages, pinned as RunProgram pins them.
+    unsetenv("LANGUAGE");
+    const char* all = getenv("LC_ALL");
+    if (all != nullptr && *all != '\0') setenv("LANG", all, 1);
+    unsetenv("LC_ALL");
+    setenv("LC_MESSAGES", "C.UTF-8", 1);
     execv(program.c_str(), argv.data());
     _exit(127);
   }

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -22,8 +23,31 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // This process's environment without the display, with the extra NAME=VALUE
-// entries put in place of those of the same name.
-std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra) {
+// entries put in place of those of the same name, and the language of the
+// messages pinned unless they name it.
+std::vector<std::string> MergedEnvironment(std::vector<std::string> extra) {
+  // The messages in a known language, whatever the tests' environment: the C
+  // locale's for messages, which gives the program's Japanese texts and the
+  // system's English reasons (LANGUAGE is emptied: glibc reads it even under
+  // C.UTF-8). An LC_ALL of this process would override LC_MESSAGES, so it
+  // goes to LANG, keeping the other categories.
+  auto named = [&](const char* prefix) {
+    for (const auto& item : extra) {
+      if (item.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+  };
+  std::vector<std::string> pins;
+  if (!named("LANGUAGE=")) pins.push_back("LANGUAGE=");
+  if (!named("LC_ALL=") && !named("LC_MESSAGES=")) {
+    pins.push_back("LC_MESSAGES=C.UTF-8");
+    const char* all = std::getenv("LC_ALL");
+    if (all != nullptr && *all != '\0' && !named("LANG=")) {
+      pins.push_back("LC_ALL=");
+      pins.push_back(std::string("LANG=") + all);
+    }
+  }
+  extra.insert(extra.begin(), pins.begin(), pins.end());
   std::vector<std::string> merged;
   for (char** e = environ; *e != nullptr; ++e) {
     std::string entry = *e;
@@ -171,6 +195,8 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 }
 
 std::string InSystemCodePage(const std::string& utf8) { return utf8; }
+
+Language DefaultLanguage() { return Language::kJapanese; }
 
 bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& link) {
   std::filesystem::create_symlink(target, link);

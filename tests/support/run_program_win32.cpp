@@ -61,6 +61,11 @@ void TakeAvailable(HANDLE pipe, std::string& sink) {
 
 }  // namespace
 
+Language DefaultLanguage() {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? Language::kJapanese
+                                                                    : Language::kEnglish;
+}
+
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment) {
   RunResult result;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "text/messages.h"
 
 namespace testing_support {
 
@@ -51,7 +52,9 @@ struct RunResult {
 };
 /// Runs program with the given arguments (each passed as one argument) and
 /// the extra environment entries NAME=VALUE; waits for it. DISPLAY and
-/// WAYLAND_DISPLAY are not inherited, only passed when given.
+/// WAYLAND_DISPLAY are not inherited, only passed when given; on POSIX the
+/// messages are pinned to the C locale's unless the entries name LANGUAGE,
+/// LC_ALL or LC_MESSAGES (see DefaultLanguage).
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment = {});
 
@@ -85,11 +88,40 @@ std::string TemplateText(const std::vector<std::string>& lines, bool utf8 = fals
 
 /// Settings that choose the template file t.dat.
 inline constexpr char kSettings[] = "[Pagrimo]\r\ndefault=t.dat\r\n";
-/// The run's messages as they reach standard error.
-inline const std::string kLoadFailedMessage = "エラー: template.datが正しく読みこめません\n";
-inline const std::string kNothingToListMessage = "エラー: 対象となるファイルがありません\n";
-inline std::string NotAFolderMessage(const std::string& folder) {
-  return "エラー: 正しいディレクトリ名では有りません。\r\n" + folder + "\n";
+/// The language a run of the program speaks when the test does not choose
+/// it: RunProgram pins POSIX runs to Japanese (LANGUAGE empty, LC_MESSAGES
+/// C.UTF-8, unless the test passes its own); Windows runs follow the UI language, which wine
+/// takes from LANG: Japanese under ja_JP, English under any other.
+Language DefaultLanguage();
+
+/// The languages that message tests run in, and the settings line that
+/// chooses each.
+inline constexpr Language kLanguages[] = {Language::kJapanese, Language::kEnglish};
+inline std::string LanguageLine(Language language) {
+  return language == Language::kJapanese ? "language=ja\r\n" : "language=en\r\n";
 }
+
+/// The run's messages as they reach standard error, in either language.
+inline std::string LoadFailedMessage(Language language = DefaultLanguage()) {
+  return language == Language::kJapanese ? "エラー: template.datが正しく読みこめません\n"
+                                         : "Error: template.dat cannot be read properly\n";
+}
+inline std::string NothingToListMessage(Language language = DefaultLanguage()) {
+  return language == Language::kJapanese ? "エラー: 対象となるファイルがありません\n"
+                                         : "Error: There are no files to list\n";
+}
+inline std::string NotAFolderMessage(const std::string& folder,
+                                     Language language = DefaultLanguage()) {
+  return (language == Language::kJapanese ? "エラー: 正しいディレクトリ名では有りません。\r\n"
+                                          : "Error: This is not a valid folder name.\r\n") +
+         folder + "\n";
+}
+/// The note before LoadFailedMessage when the template named is missing.
+inline std::string NotFoundMessage(const std::string& name, Language language = DefaultLanguage()) {
+  return "pagrimo: " + name +
+         (language == Language::kJapanese ? "が見つかりません\n" : " was not found\n");
+}
+inline const std::string kLoadFailedMessage = LoadFailedMessage();
+inline const std::string kNothingToListMessage = NothingToListMessage();
 
 }  // namespace testing_support

@@ -249,8 +249,7 @@ TEST(WindowsRunTest, TemplateLookUp) {
       // The name is empty, so the look-up finds the program's folder's own
       // files; only the open fails.
       {"an empty template name", "[Pagrimo]\r\ndefault=\r\n", false, kLoadFailedMessage},
-      {"a hidden template", kSettings, true,
-       "pagrimo: t.datが見つかりません\n" + kLoadFailedMessage},
+      {"a hidden template", kSettings, true, NotFoundMessage("t.dat") + kLoadFailedMessage},
       {"the section and key in another case", "[PAGRIMO]\r\nDefault = t.dat\r\n", false, ""},
       {"a quoted value", "[Pagrimo]\r\ndefault=\"t.dat\"\r\n", false, ""},
   };

@@ -298,6 +298,11 @@ void ShowMessage(const std::string& text, MessageKind kind, const std::string& c
   std::fflush(stderr);
 }
 
+bool ShowAnswer(const std::string& text, const std::string& /*caption*/) {
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+         std::fflush(stdout) == 0;
+}
+
 std::string ChooseFolder(const std::string& title) { return ChooseFolderOnDesktop(title); }
 
 }  // namespace platform

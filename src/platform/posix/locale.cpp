@@ -1,6 +1,7 @@
 // The POSIX port, the process and the user's locale. Sections, in order:
 //   1. The process: StartProcess (signals, stack, locale, arguments), its
-//      own folder, its argument text, the folders that may hold its settings.
+//      own folder, its argument text, the user's language, the folders that
+//      may hold its settings.
 //   2. The user's locale: dates (as text and as calendar fields), lower case,
 //      collation keys.
 // The state that StartProcess sets up lives here, as platform.h says.
@@ -19,6 +20,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/user_language.h"
 
 namespace platform {
 namespace {
@@ -83,6 +85,15 @@ std::string ExecutableFolder() {
 }
 
 std::string ArgumentText() { return g_argumentText; }
+
+std::vector<std::string> UserLanguages() {
+  auto value = [](const char* name) {
+    const char* text = std::getenv(name);
+    return std::string(text != nullptr ? text : "");
+  };
+  return PreferredLanguages(
+      {value("LANGUAGE"), value("LC_ALL"), value("LC_MESSAGES"), value("LANG")});
+}
 
 std::vector<std::string> SettingsFolderCandidates() {
   std::string own = ExecutableFolder();

@@ -1,9 +1,9 @@
 // The Windows port, the process and the desktop. Sections, in order:
-//   1. The process: StartProcess, its own folder, its command line, the one
-//      folder that holds its settings.
+//   1. The process: StartProcess, its own folder, its command line, the
+//      user's language, the one folder that holds its settings.
 //   2. What a person sees and presses: held keys, message boxes (standard
-//      error where none can be shown), the failure report, the folder
-//      chooser.
+//      error where none can be shown), the answers to --help and --version,
+//      the failure report, the folder chooser.
 #include <windows.h>
 // windows.h first: the shell headers rely on its definitions.
 #include <objbase.h>
@@ -60,27 +60,39 @@ std::string ArgumentText() {
   return Utf8(std::wstring(p));
 }
 
+std::vector<std::string> UserLanguages() {
+  wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+  if (LCIDToLocaleName(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), name,
+                       LOCALE_NAME_MAX_LENGTH, 0) <= 1) {
+    return {};
+  }
+  return {Utf8(std::wstring(name))};
+}
+
 // The portable program keeps its settings and templates beside it, always.
 std::vector<std::string> SettingsFolderCandidates() { return {ExecutableFolder()}; }
 
 // 2. What a person sees and presses --------------------------------------------------
 
-void win32::WriteToStandardError(const std::string& text) {
-  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+namespace {
+
+// Writes all of text to one of the standard handles; false when there is none
+// or a write fails.
+bool WriteToStandardHandle(DWORD which, const std::string& text) {
+  HANDLE handle = GetStdHandle(which);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
   const char* data = text.data();
   size_t left = text.size();
   while (left > 0) {
     DWORD written = 0;
-    if (!WriteFile(error, data, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
-      return;
+    if (!WriteFile(handle, data, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
+      return false;
     }
     data += written;
     left -= written;
   }
+  return true;
 }
-
-namespace {
 
 // A message box; falls back to standard error when none can be shown, which
 // MessageBoxW tells by returning 0 (or less, as under a display-less wine).
@@ -93,11 +105,24 @@ void MessageOrStandardError(const std::string& text, UINT style, const std::stri
 
 }  // namespace
 
+void win32::WriteToStandardError(const std::string& text) {
+  WriteToStandardHandle(STD_ERROR_HANDLE, text);
+}
+
 bool IsKeyHeld(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
 
 void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption) {
   MessageOrStandardError(text, kind == MessageKind::kWarning ? MB_OK | MB_ICONEXCLAMATION : MB_OK,
                          caption);
+}
+
+bool ShowAnswer(const std::string& text, const std::string& caption) {
+  std::wstring wideText = Wide(text), wideCaption = Wide(caption);
+  if (MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(),
+                  MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND) > 0) {
+    return true;
+  }
+  return WriteToStandardHandle(STD_OUTPUT_HANDLE, text);
 }
 
 void ReportFailure(const std::string& text) {

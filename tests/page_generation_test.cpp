@@ -343,8 +343,7 @@ TEST(PageGenerationTest, BundledTemplatesOnTheSamplePhotos) {
   // Each bundled template, chosen through the bundled settings' default.
   for (const char* name : {"template.dat", "list.dat", "tree.dat"}) {
     TempFolder copy;
-    fs::copy(fs::path(PAGRIMO_SOURCE_DIR) / "samples" / "photos", copy.path,
-             fs::copy_options::recursive);
+    CopySamples(copy.path);
     Installation app;
     std::string bundle = std::string(PAGRIMO_SOURCE_DIR) + "/templates/";
     Install(app, "[Pagrimo]\r\ndefault=" + std::string(name) + "\r\n",

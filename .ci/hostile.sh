@@ -58,8 +58,8 @@ cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcod
 # that valgrind cannot run (libhwy); the thumbnail work runs under the
 # sanitizers with the other tests.
 echo "== valgrind"
-cp -a samples/photos "$scratch/native"
-cp -a samples/photos "$scratch/valgrind"
+tests/support/copy_samples.sh samples/photos "$scratch/native"
+tests/support/copy_samples.sh samples/photos "$scratch/valgrind"
 mkdir "$scratch/app"
 cp build/pagrimo "$scratch/app/"
 printf '2,0\r\n[path&] [numfile]\r\n[dirlist][filelist]\r\n*\r\n<a href="[relfile%%]">[reldir&]</a>\r\n*\r\n<a href="[filename%%]">[filename&]</a> [filesize] [filedate]\r\n*\r\n' \

@@ -52,7 +52,7 @@ for section in NAME SYNOPSIS DESCRIPTION FILES "EXIT STATUS" EXAMPLES; do
   grep -q "^$section" <<<"$rendered" || fail "the manual page has no $section"
 done
 # The packaged program finds the packaged settings beside its bin/.
-cp -a samples/photos "$work/photos"
+tests/support/copy_samples.sh samples/photos "$work/photos"
 HOME="$work" "$work/usr/bin/pagrimo" "$work/photos" || fail "the packaged program failed"
 [ -s "$work/photos/index.html" ] || fail "the packaged program wrote no page"
 echo "package: $deb checked"

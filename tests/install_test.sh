@@ -35,7 +35,7 @@ run() {
   local program=$1
   shift
   rm -rf "$work/photos"
-  cp -a "$source/samples/photos" "$work/photos"
+  "$source/tests/support/copy_samples.sh" "$source/samples/photos" "$work/photos"
   (cd "$work/elsewhere" && env -u XDG_CONFIG_HOME HOME="$work/home" "$@" "$program" "$work/photos" \
     >/dev/null 2>"$work/err" </dev/null)
   status=$?

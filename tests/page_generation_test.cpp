@@ -302,13 +302,14 @@ TEST(PageGenerationTest, FileSizeAndDateExactly) {
     freelocale(installed);
 #endif
     Installation app;
-    Install(
-        app, kSettings,
-        {{"t.dat", TemplateText({"0,0", "[filelist]*", "*", "*", "[filesize] [filedate]", "*"})}});
+    Install(app, kSettings,
+            {{"t.dat", TemplateText({"0,0", "[filelist]*", "*", "*",
+                                     "[filesize] [filedate] [filesizetext]", "*"})}});
     RunResult r = RunProgram(app.program, {f.Text()}, c.environment);
     ASSERT_EQ(r.status, 0) << r.err;
+    // The size a person reads has a "." in every locale.
     EXPECT_EQ(ReadFile(f.path / "index.html"),
-              "7 " + c.expected + "\r\n4294967303 " + c.expected + "\r\n*\r\n");
+              "7 " + c.expected + " 7 bytes\r\n4294967303 " + c.expected + " 4.3 GB\r\n*\r\n");
   }
 }
 
@@ -342,8 +343,7 @@ TEST(PageGenerationTest, BundledTemplatesOnTheSamplePhotos) {
   // Each bundled template, chosen through the bundled settings' default.
   for (const char* name : {"template.dat", "list.dat", "tree.dat"}) {
     TempFolder copy;
-    fs::copy(fs::path(PAGRIMO_SOURCE_DIR) / "samples" / "photos", copy.path,
-             fs::copy_options::recursive);
+    CopySamples(copy.path);
     Installation app;
     std::string bundle = std::string(PAGRIMO_SOURCE_DIR) + "/templates/";
     Install(app, "[Pagrimo]\r\ndefault=" + std::string(name) + "\r\n",

@@ -6,6 +6,7 @@
 #include "text/forms.h"
 #include "text/paths.h"
 #include "text/replace.h"
+#include "text/sizes.h"
 
 namespace {
 
@@ -127,6 +128,10 @@ ItemResult ExpandFileItem(const std::string& text, const std::string& folderPath
   if (size_t at = r.text.find("[filedate]"); !r.overdrawn && at != std::string::npos) {
     if (!readStamp()) return ItemResult::kUnreadable;
     Replace(r, "[filedate]", at, platform::LocalDateTimeText(stamp.modified));
+  }
+  if (size_t at = r.text.find("[filesizetext]"); !r.overdrawn && at != std::string::npos) {
+    if (!readStamp()) return ItemResult::kUnreadable;
+    Replace(r, "[filesizetext]", at, SizeText(static_cast<std::uint64_t>(stamp.size)));
   }
   Step(r, "[path\\]", [&] { return DoubleBackslashes(folderPath); });
   Step(r, "[filename\\]", [&] { return DoubleBackslashes(fileName); });

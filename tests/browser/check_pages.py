@@ -74,6 +74,20 @@ def write_photo(path, width=1200, height=900):
         f.write(header + info + pixels)
 
 
+def size_text(size):
+    """A size as the bundled templates show it: decimal units, one decimal
+    below 10, the unit chosen after rounding (999,999 bytes is 1.0 MB)."""
+    if size < 1000:
+        return f"{size} byte" + ("" if size == 1 else "s")
+    for power, unit in enumerate(("KB", "MB", "GB", "TB", "PB", "EB"), 1):
+        tenths = (size * 10 + 1000 ** power // 2) // 1000 ** power
+        if tenths < 100:
+            return f"{tenths // 10}.{tenths % 10} {unit}"
+        whole = (size + 1000 ** power // 2) // 1000 ** power
+        if whole < 1000:
+            return f"{whole} {unit}"
+
+
 def make_tree(root, samples):
     """Pictures with awkward names at the top, in an awkward folder, and deeper;
     one large picture in every folder."""
@@ -409,9 +423,15 @@ def check_viewer(browser, page, out, shots):
     url = page_url(page)
     open_page(browser, url)
     tiles = evaluate(browser, """[...document.querySelectorAll('figure > a')].map(a => ({
-        href: a.href, raw: a.getAttribute('href'), name: a.dataset.name}))""")
+        href: a.href, raw: a.getAttribute('href'), name: a.dataset.name,
+        caption: a.parentNode.querySelector('figcaption').innerText}))""")
     if len(tiles) < 2:
         return [f"{page}: fewer than two tiles to page through"]
+    for tile in tiles:
+        want = size_text(os.path.getsize(file_url_path(tile["href"])))
+        if " \u00b7 " + want not in tile["caption"]:
+            failures.append(f"{page}: the tile of {tile['name']} does not show {want}: "
+                            f"{tile['caption']!r}")
     first, second = tiles[0], tiles[1]
     evaluate(browser, "window.pagrimoMarker = 1")
     click(browser, "figure > a")
@@ -426,8 +446,10 @@ def check_viewer(browser, page, out, shots):
         failures.append(f"{page}: the viewer is no labelled modal dialog holding the focus: {view}")
     if urllib.parse.unquote(view["hash"]) != "#" + urllib.parse.unquote(first["raw"]):
         failures.append(f"{page}: the address names {view['hash']}, not {first['raw']}")
-    if first["name"] not in view["text"] or "bytes" not in view["text"]:
-        failures.append(f"{page}: name and size not shown under the picture: {view['text']!r}")
+    first_size = size_text(os.path.getsize(file_url_path(first["href"])))
+    if first["name"] not in view["text"] or first_size not in view["text"]:
+        failures.append(f"{page}: name and size ({first_size}) not shown under the picture: "
+                        f"{view['text']!r}")
 
     press(browser, "ArrowRight")
     view = wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(second['href'])} && v)"

@@ -71,6 +71,25 @@ std::vector<std::string> ListFolder(const fs::path& folder) {
   return names;
 }
 
+void CopySamples(const fs::path& folder) {
+  const fs::path samples = PathOf(PAGRIMO_SOURCE_DIR "/samples/photos");
+  fs::create_directories(folder);
+  for (auto it = fs::recursive_directory_iterator(samples);
+       it != fs::recursive_directory_iterator(); ++it) {
+    const fs::path& from = it->path();
+    if (from.filename() == ".thumbs" || from.extension() == ".html") {
+      if (it->is_directory()) it.disable_recursion_pending();
+      continue;
+    }
+    fs::path to = folder / fs::relative(from, samples);
+    if (it->is_directory()) {
+      fs::create_directories(to);
+    } else {
+      fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    }
+  }
+}
+
 void Install(Installation& installation, const std::string& settings,
              const std::vector<std::pair<std::string, std::string>>& templates) {
   fs::path program = installation.folder.path / fs::path(PAGRIMO_EXE).filename();

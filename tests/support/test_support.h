@@ -43,6 +43,9 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 /// Names of the entries of a folder, sorted, for comparing what a run wrote.
 std::vector<std::string> ListFolder(const std::filesystem::path& folder);
+/// Copies the bundled sample pictures (samples/photos) into folder, without
+/// the pages and thumbnails that a run over the samples may have left there.
+void CopySamples(const std::filesystem::path& folder);
 
 /// What a finished program left: its exit status and what it printed.
 struct RunResult {

@@ -82,7 +82,7 @@ run_script install.cmd ja_JP.UTF-8 || fail "install.cmd (Japanese): $(cat "$work
 check_entry "画像インデックスを作成"
 
 # The command line, with the folder in place of %V, as the shell starts it.
-cp -a "$source/samples/photos" "$work/my photos"
+"$source/tests/support/copy_samples.sh" "$source/samples/photos" "$work/my photos"
 line=${command/\%V/$(win "$work/my photos")}
 printf '@%s\r\n@exit /b %%errorlevel%%\r\n' "$line" | iconv -f UTF-8 -t CP932 >"$work/menu.cmd"
 wine cmd /c "$(win "$work/menu.cmd")" </dev/null >"$work/out" 2>&1

@@ -389,6 +389,14 @@ TEST(ThumbnailsTest, AThumbnailSizeThatIsNoNumberStopsTheRun) {
     EXPECT_EQ(run.err, kLoadFailedMessage);
     EXPECT_FALSE(fs::exists(g.photos.path / "index.html"));
   }
+  // The bounds themselves are sizes (a picture is never enlarged).
+  for (auto [value, big] : {std::pair{"16", "16x12"}, std::pair{"4096", "800x600"}}) {
+    SCOPED_TRACE(value);
+    Gallery g(Item(kFields), std::string("thumbsize=") + value + "\r\n");
+    RunResult run = g.Run();
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Split(g.Items()["big.jpg"])[1], big);
+  }
 }
 
 }  // namespace

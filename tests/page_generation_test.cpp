@@ -241,6 +241,9 @@ TEST(PageGenerationTest, NameAndUpInEveryModeAndNamingRule) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(root.path / "[up] [name]" / "index.html"),
             root.Text() + kSep + "[up] [name]" + kSep + "\r\n");
+  // Each form alone opens the steps of [name] and [up] (here the URL link).
+  ASSERT_EQ(RunWith(TemplateText({"2,0", "[up%]", "*", "*", "*"}), root.Text()).status, 0);
+  EXPECT_EQ(ReadFile(root.path / "[up] [name]" / "index.html"), "../index.html\r\n");
 }
 
 TEST(PageGenerationTest, ManyImagesAndAReplacedPage) {

@@ -103,6 +103,14 @@ TEST_F(PageUpdateTest, UnchangedPagesKeepTheirFileAndTime) {
   WriteFile(pages[1], std::string(page.size(), 'x'));
   ASSERT_EQ(RunProgram(app.program, {root.string()}).status, 0);
   EXPECT_EQ(ReadFile(pages[1]), page);
+  // So is one whose first, middle or last byte alone differs.
+  for (size_t at : {size_t{0}, page.size() / 2, page.size() - 1}) {
+    std::string changed = page;
+    changed[at] ^= 0x20;
+    WriteFile(pages[1], changed);
+    ASSERT_EQ(RunProgram(app.program, {root.string()}).status, 0);
+    EXPECT_EQ(ReadFile(pages[1]), page) << at;
+  }
 }
 
 TEST_F(PageUpdateTest, OnlyAReplacedPageIsFlushedBeforeItsRename) {

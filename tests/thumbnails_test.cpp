@@ -7,6 +7,7 @@
 #include <map>
 
 #include "support/test_support.h"
+#include "text/forms.h"
 #ifndef _WIN32
 #include "support/hostile.h"
 #endif
@@ -244,6 +245,58 @@ TEST(ThumbnailsTest, ChangedPicturesGetNewThumbnailsAndGoneOnesLoseThem) {
   EXPECT_EQ(Split(smaller.Items()["big.jpg"])[1], "400x300");
 }
 
+// A picture one byte larger at the same time, or one second newer at the same
+// size, is looked at again: its thumbnail is remade, the others are kept.
+TEST(ThumbnailsTest, APictureChangedByOneByteOrOneSecondIsRemade) {
+  Gallery g(Item(kFields));
+  ASSERT_EQ(g.Run().status, 0);
+  const fs::path thumbs = g.photos.path / ".thumbs";
+  for (const char* thumb : {"big.jpg.jpg", "landscape.jpg.jpg", "small.gif.jpg"}) {
+    WriteFile(thumbs / thumb, "stale");
+  }
+  fs::path longer = g.photos.path / "landscape.jpg", newer = g.photos.path / "small.gif";
+  fs::file_time_type time = fs::last_write_time(longer);
+  WriteFile(longer, ReadFile(longer) + '\0');
+  fs::last_write_time(longer, time);
+  fs::last_write_time(newer, fs::last_write_time(newer) + std::chrono::seconds(1));
+  ASSERT_EQ(g.Run().status, 0);
+  EXPECT_EQ(ReadFile(thumbs / "big.jpg.jpg"), "stale");
+  EXPECT_NE(ReadFile(thumbs / "landscape.jpg.jpg"), "stale");
+  EXPECT_NE(ReadFile(thumbs / "small.gif.jpg"), "stale");
+}
+
+// Each placeholder alone decides what is made: thumbnails for the [thumb...]
+// ones, the picture's facts (and no thumbnail folder) for the others.
+TEST(ThumbnailsTest, EachPictureValueAloneIsMade) {
+  const struct {
+    const char* placeholder;
+    std::string big;  // big.jpg's value
+    bool thumbnails;
+  } cases[] = {
+      {"[thumb]", Thumb("big.jpg.jpg"), true},
+      {"[thumb\\]", DoubleBackslashes(Thumb("big.jpg.jpg")), true},
+      {"[thumb%]", ".thumbs/big.jpg.jpg", true},
+      {"[thumb&]", Thumb("big.jpg.jpg"), true},
+      {"[thumbwidth]", "400", true},
+      {"[thumbheight]", "300", true},
+      {"[width]", "800", false},
+      {"[height]", "600", false},
+      {"[exifdate]", "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.placeholder);
+    Gallery g(Item(std::string("[filename]|") + c.placeholder));
+    ASSERT_EQ(g.Run().status, 0);
+    auto items = g.Items();
+    if (c.big.empty()) {
+      ExpectDate(items["landscape.jpg"], "2021-06-15 14:30:05");
+    } else {
+      EXPECT_EQ(items["big.jpg"], c.big);
+    }
+    EXPECT_EQ(fs::exists(g.photos.path / ".thumbs" / "big.jpg.jpg"), c.thumbnails);
+  }
+}
+
 // A folder whose pictures have all gone gets no page, but loses their
 // thumbnails all the same.
 TEST(ThumbnailsTest, AFolderWhosePicturesAllWentLosesTheirThumbnails) {
@@ -388,6 +441,14 @@ TEST(ThumbnailsTest, AThumbnailSizeThatIsNoNumberStopsTheRun) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, kLoadFailedMessage);
     EXPECT_FALSE(fs::exists(g.photos.path / "index.html"));
+  }
+  // The bounds themselves are sizes (a picture is never enlarged).
+  for (auto [value, big] : {std::pair{"16", "16x12"}, std::pair{"4096", "800x600"}}) {
+    SCOPED_TRACE(value);
+    Gallery g(Item(kFields), std::string("thumbsize=") + value + "\r\n");
+    RunResult run = g.Run();
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Split(g.Items()["big.jpg"])[1], big);
   }
 }
 

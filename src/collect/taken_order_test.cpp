@@ -50,4 +50,22 @@ TEST(TakenOrder, ExifDateElseFileDateThenNaturalOrder) {
   EXPECT_EQ(names, newestFirst);
 }
 
+// Pictures a second apart (and across each unit's boundary), named against
+// their times: every unit of the time, the second included, orders them.
+TEST(TakenOrder, TimesASecondApartOrderAgainstTheirNames) {
+  TempFolder f;
+  const char* const times[] = {"2019:12:31 23:59:58", "2019:12:31 23:59:59", "2020:01:01 00:00:00",
+                               "2020:01:01 00:00:01", "2020:01:01 00:01:00", "2020:01:01 01:00:00",
+                               "2020:01:02 00:00:00", "2020:02:01 00:00:00"};
+  NameList names, oldestFirst;
+  for (size_t i = 0; i < std::size(times); ++i) {
+    std::string name = std::string(1, static_cast<char>('z' - i)) + ".jpg";
+    WriteFile(f.path / name, JpegTaken(times[i], i % 2 == 0));
+    oldestFirst.push_back(name);
+    names.insert(names.begin(), name);
+  }
+  SortByTaken(f.Text() + kSep, names, 0, names.size(), false);
+  EXPECT_EQ(names, oldestFirst);
+}
+
 }  // namespace

@@ -41,6 +41,31 @@ TEST(ThumbIndexTest, LinesThatCannotBeReadAreLeftOut) {
   EXPECT_TRUE(ParsePictureIndex(good).empty());
 }
 
+// Each number field at its bounds: the last value kept and the first refused.
+TEST(ThumbIndexTest, NumberFieldsAtTheirBounds) {
+  const std::string big = "2147483647", over = "2147483648";
+  struct Case {
+    std::string fields;  // size to height
+    bool kept;
+  } cases[] = {
+      {"0\t0\t0\t-\t0\t0\t-1\t-1", true},
+      {"5000000000\t-1700000000\t" + big + "\tj\t" + big + "\t" + big + "\t" + big + "\t" + big,
+       true},
+      {"-1\t0\t0\t-\t0\t0\t1\t1", false},
+      {"0\t0\t-1\t-\t0\t0\t1\t1", false},
+      {"0\t0\t" + over + "\tj\t1\t1\t1\t1", false},
+      {"0\t0\t1\tj\t" + over + "\t1\t1\t1", false},
+      {"0\t0\t1\tj\t1\t-1\t1\t1", false},
+      {"0\t0\t1\tj\t1\t1\t" + over + "\t1", false},
+      {"0\t0\t1\tj\t1\t1\t1\t" + over, false},
+      {"0\t0\t1\tj\t1\t1\t1\t-2", false},
+  };
+  for (const Case& c : cases) {
+    PictureIndex index = ParsePictureIndex("pagrimo thumbnails 1\na.jpg\t" + c.fields + "\t\n");
+    EXPECT_EQ(index.size(), c.kept ? 1u : 0u) << c.fields;
+  }
+}
+
 TEST(ThumbIndexTest, OnlyTheThumbnailFolderIsTakenForIt) {
   EXPECT_TRUE(IsThumbnailFolderName(".thumbs"));
   EXPECT_TRUE(IsThumbnailFolderName(".Thumbs"));

@@ -45,6 +45,11 @@ TEST(SettingsTest, LongValuesAreCut) {
   SettingsEntries entries{{"default", std::string(5000, 'v')}, {"DEFAULT", "second"}};
   EXPECT_EQ(LookUpSetting(entries, "Default", ""), std::string(kMaxSettingBytes, 'v'));
   EXPECT_EQ(LookUpSetting(entries, "16", std::string(2000, 'd')).size(), kMaxSettingBytes);
+  // Both sides of the cut: 1023 bytes stay whole, the 1024th goes.
+  for (size_t length : {1023, 1024}) {
+    SettingsEntries one{{"k", std::string(length - 1, 'v') + "e"}};
+    EXPECT_EQ(LookUpSetting(one, "k", ""), std::string(1022, 'v') + (length == 1023 ? "e" : "v"));
+  }
 }
 
 }  // namespace

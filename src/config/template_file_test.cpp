@@ -95,4 +95,19 @@ TEST(TemplateFileTest, MissingLinesFailTheLoad) {
   }
 }
 
+// Both sides of each bound: the last value accepted and the first refused.
+TEST(TemplateFileTest, ThumbSizeBounds) {
+  struct Case {
+    const char* text;
+    std::int32_t size;  // 0: refused, the size before stays
+  } cases[] = {
+      {"15", 0}, {"16", 16}, {" 400 ", 400}, {"+4096", 4096}, {"4097", 0}, {"-16", 0}, {"", 0},
+  };
+  for (const auto& c : cases) {
+    std::int32_t size = 7;
+    EXPECT_EQ(ParseThumbSize(c.text, size), c.size != 0) << c.text;
+    EXPECT_EQ(size, c.size != 0 ? c.size : 7) << c.text;
+  }
+}
+
 }  // namespace

@@ -141,6 +141,8 @@ TEST(Win32FilesTest, AnUnchangedPageIsNotRewritten) {
       {"both empty", "", platform::TextEncoding::kSystem, "", "", true},
       {"same size, other bytes", "<a.jpg>\r\n", platform::TextEncoding::kSystem, "<b.jpg>\r\n",
        "<b.jpg>\r\n", false},
+      {"same size, only the last byte other", "<a.jpg>\r\n", platform::TextEncoding::kSystem,
+       "<a.jpg>\r!", "<a.jpg>\r!", false},
       {"longer", "<a.jpg>", platform::TextEncoding::kSystem, "<a.jpg><b.jpg>", "<a.jpg><b.jpg>",
        false},
       {"shorter", "<a.jpg><b.jpg>", platform::TextEncoding::kSystem, "<a.jpg>", "<a.jpg>", false},

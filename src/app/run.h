@@ -4,7 +4,8 @@
 #pragma once
 
 /// Exit statuses of a run.
-inline constexpr int kExitDone = 0;     // pages written, the chooser or the progress cancelled, an answer given
+// 0: pages written, the chooser or the progress cancelled, --help or --version answered.
+inline constexpr int kExitDone = 0;
 inline constexpr int kExitMessage = 1;  // ended after one of the run's messages
 inline constexpr int kExitFailure = 2;  // ended on an unexpected failure
 

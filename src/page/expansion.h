@@ -33,7 +33,8 @@ enum class ItemResult {
 /// A file item: [path] [numfile] [fileid] [numfile-] [fileid-] [filename]
 /// [filesize] [filedate] [filesizetext] [path\] [filename\] [path%]
 /// [filename%] [path&] [filename&]. The file is read for its size and time
-/// only when the text still holds those placeholders, and then once. result is set when the item is done.
+/// only when the text still holds those placeholders, and then once. result
+/// is set when the item is done.
 ItemResult ExpandFileItem(const std::string& text, const std::string& folderPath,
                           const std::string& fileName, std::int32_t fileId, std::int32_t fileCount,
                           std::string& result, std::string& failure,

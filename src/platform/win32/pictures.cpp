@@ -10,10 +10,10 @@
 //      smaller one scaled from the one just larger) and the thumbnail folder.
 #include <algorithm>
 #include <cstdint>
-#include <numeric>
 #include <string>
 #include <vector>
 
+#include "platform/copies.h"
 #include "platform/platform.h"
 #include "platform/win32/imaging.h"
 
@@ -172,12 +172,9 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
                        MediaResult& result) {
   result.copies.assign(wanted.size(), CopyResult{});
   if (wanted.empty()) return true;
-  auto side = [&](size_t i) { return std::max<std::int32_t>(1, wanted[i].longestSide); };
-  // Largest first (ties in the order asked): the decode covers it.
-  std::vector<size_t> order(wanted.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return side(a) > side(b); });
+  auto side = [&](size_t i) { return CopySide(wanted[i]); };
+  // Largest first: the decode covers it.
+  const std::vector<size_t> order = LargestFirst(wanted);
   IWICImagingFactory* factory = nullptr;
   Decoded larger;
   std::string reason;

@@ -211,6 +211,21 @@ void Fit(UINT shownW, UINT shownH, int maxSide, UINT& outW, UINT& outH) {
   }
 }
 
+// The source premultiplied (as WIC's scaler wants it) and scaled to width x
+// height with the Fant filter; the caller keeps both stages alive.
+HRESULT Scaled(IWICImagingFactory* factory, IWICBitmapSource* source, UINT width, UINT height,
+               Com<IWICFormatConverter>& premultiplied, Com<IWICBitmapScaler>& scaler) {
+  HRESULT hr = factory->CreateFormatConverter(&premultiplied);
+  if (SUCCEEDED(hr)) {
+    hr = premultiplied->Initialize(source, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                   nullptr, 0, WICBitmapPaletteTypeMedianCut);
+  }
+  if (SUCCEEDED(hr)) hr = factory->CreateBitmapScaler(&scaler);
+  if (SUCCEEDED(hr))
+    hr = scaler->Initialize(premultiplied.p, width, height, WICBitmapInterpolationModeFant);
+  return hr;
+}
+
 }  // namespace
 
 HRESULT Decode(IWICImagingFactory* factory, HANDLE file, const std::vector<unsigned char>& head,
@@ -241,15 +256,8 @@ HRESULT Decode(IWICImagingFactory* factory, HANDLE file, const std::vector<unsig
   Com<IWICBitmapSource> source;
   hr = ReducedSource(factory, frame.p, storedW, storedH, &source);
   Com<IWICFormatConverter> premultiplied;
-  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&premultiplied);
-  if (SUCCEEDED(hr)) {
-    hr = premultiplied->Initialize(source.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
-                                   nullptr, 0, WICBitmapPaletteTypeMedianCut);
-  }
   Com<IWICBitmapScaler> scaler;
-  if (SUCCEEDED(hr)) hr = factory->CreateBitmapScaler(&scaler);
-  if (SUCCEEDED(hr))
-    hr = scaler->Initialize(premultiplied.p, storedW, storedH, WICBitmapInterpolationModeFant);
+  if (SUCCEEDED(hr)) hr = Scaled(factory, source.p, storedW, storedH, premultiplied, scaler);
   // Decoded and scaled once, here: the rotation reads it in any order.
   Com<IWICBitmap> scaled;
   if (SUCCEEDED(hr)) hr = factory->CreateBitmapFromSource(scaler.p, WICBitmapCacheOnLoad, &scaled);
@@ -277,15 +285,8 @@ HRESULT ShrinkDecoded(IWICImagingFactory* factory, const Decoded& larger, int ma
       larger.width, larger.height, GUID_WICPixelFormat32bppBGRA, larger.width * 4,
       static_cast<UINT>(larger.bgra.size()), const_cast<BYTE*>(larger.bgra.data()), &bitmap);
   Com<IWICFormatConverter> premultiplied;
-  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&premultiplied);
-  if (SUCCEEDED(hr)) {
-    hr = premultiplied->Initialize(bitmap.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
-                                   nullptr, 0, WICBitmapPaletteTypeMedianCut);
-  }
   Com<IWICBitmapScaler> scaler;
-  if (SUCCEEDED(hr)) hr = factory->CreateBitmapScaler(&scaler);
-  if (SUCCEEDED(hr))
-    hr = scaler->Initialize(premultiplied.p, outW, outH, WICBitmapInterpolationModeFant);
+  if (SUCCEEDED(hr)) hr = Scaled(factory, bitmap.p, outW, outH, premultiplied, scaler);
   if (FAILED(hr)) return hr;
   return CopyOut(factory, scaler.p, 1, false, out);
 }

@@ -27,9 +27,9 @@ struct PictureRecord {
   std::int32_t thumbHeight = 0;
   std::int32_t width = -1;  // displayed size (after EXIF orientation); -1: unknown
   std::int32_t height = -1;
-  std::string taken;  // "YYYY:MM:DD HH:MM:SS" from EXIF, or empty
+  std::string taken;             // "YYYY:MM:DD HH:MM:SS" from EXIF, or empty
   std::int32_t previewSize = 0;  // the previewsize its preview was judged for; 0: none
-  char previewKind = '-';  // 'j' JPEG preview, 'p' PNG, 'o' the picture is its own, '-' none
+  char previewKind = '-';        // 'j' JPEG preview, 'p' PNG, 'o' the picture is its own, '-' none
   std::int32_t previewWidth = 0;
   std::int32_t previewHeight = 0;
   bool operator==(const PictureRecord&) const = default;

@@ -20,7 +20,7 @@
 
 /// What was queued for a picture.
 enum class JobKind : char {
-  kNone,       // its values came from the index, or cannot be had
+  kNone,    // its values came from the index, or cannot be had
   kFacts,   // its headers are read
   kCopies,  // its headers are read and its thumbnail or preview (or both) made
 };
@@ -35,7 +35,7 @@ struct ThumbFolder {
   std::vector<PictureNotes> notes;
   std::vector<JobKind> jobs;
   std::vector<char> wantThumb, wantPreview;  // which copies a kCopies job makes
-  std::vector<char> ran;  // the job ran (not skipped after a cancel)
+  std::vector<char> ran;                     // the job ran (not skipped after a cancel)
   std::vector<platform::CopyFailure> failures;
   std::vector<std::string> reasons;
   PictureIndex old;

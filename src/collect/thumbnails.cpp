@@ -68,8 +68,8 @@ char KindOf(const std::string& copyName) {
 PictureRecord NewRecord(const ThumbFolder& f, size_t k, const PictureIndex::const_iterator old,
                         const ThumbnailWants& wants) {
   const PictureNotes& n = f.notes[k];
-  bool valid = old != f.old.end() && old->second.size == n.size &&
-               old->second.modified == n.modified;
+  bool valid =
+      old != f.old.end() && old->second.size == n.size && old->second.modified == n.modified;
   PictureRecord r = valid ? old->second : PictureRecord{};
   r.size = n.size;
   r.modified = n.modified;

@@ -117,9 +117,9 @@ TEST(TemplateFileTest, PreviewSizeBounds) {
     bool accepted;
     std::int32_t size;
   } cases[] = {
-      {"0", true, 0},      {" 0 ", true, 0},      {"255", false, 7}, {"256", true, 256},
-      {"8192", true, 8192}, {"8193", false, 7},   {"-1", false, 7},  {"2048px", false, 7},
-      {"", false, 7},
+      {"0", true, 0},     {" 0 ", true, 0},     {"255", false, 7},
+      {"256", true, 256}, {"8192", true, 8192}, {"8193", false, 7},
+      {"-1", false, 7},   {"2048px", false, 7}, {"", false, 7},
   };
   for (const auto& c : cases) {
     std::int32_t size = 7;

@@ -8,7 +8,9 @@ namespace platform {
 namespace {
 
 std::uint32_t Be32(std::string_view b, std::size_t at) {
-  auto u = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(b[i])); };
+  auto u = [&](std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[i]));
+  };
   return u(at) << 24 | u(at + 1) << 16 | u(at + 2) << 8 | u(at + 3);
 }
 

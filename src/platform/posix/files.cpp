@@ -286,7 +286,6 @@ bool WriteFileAtomically(const std::string& target, const void* bytes, size_t si
   return error == 0;
 }
 
-
 bool MakeThumbnailFolder(const std::string& path, std::string& reason) {
   size_t slash = path.find_last_not_of('/');
   std::string trimmed = slash == std::string::npos ? path : path.substr(0, slash + 1);

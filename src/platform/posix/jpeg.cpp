@@ -55,8 +55,7 @@ constexpr unsigned kEighths[] = {1, 2, 4, 8};
 
 }  // namespace
 
-void ChooseScale(double w, double h, int maxSide, bool anyEighth, unsigned& num,
-                 unsigned& denom) {
+void ChooseScale(double w, double h, int maxSide, bool anyEighth, unsigned& num, unsigned& denom) {
   // The largest copy's size (a quarter turn swaps both sides alike), then the
   // smallest scale that covers it.
   double longest = w > h ? w : h;
@@ -64,8 +63,8 @@ void ChooseScale(double w, double h, int maxSide, bool anyEighth, unsigned& num,
   double needW = w * factor, needH = h * factor;
   unsigned eighths = 8;
   for (unsigned n = 1; n < 8; ++n) {
-    bool offered = anyEighth || std::find(std::begin(kEighths), std::end(kEighths), n) !=
-                                    std::end(kEighths);
+    bool offered =
+        anyEighth || std::find(std::begin(kEighths), std::end(kEighths), n) != std::end(kEighths);
     if (offered && w * n / 8 >= needW && h * n / 8 >= needH) {
       eighths = n;
       break;

@@ -171,8 +171,8 @@ bool Decode(const std::string& picture, int maxSide, bool anyEighth, ImageRef& r
     } else if (kind == Kind::kBmp) {
       ++stats.decodes;
       decoded = DecodeBmp(bytes, pixels.samples, pixels.width, pixels.height, pixels.bands, reason);
-    } else if (++stats.decodes, (decoded = DecodeJpegScaled(bytes, maxSide, anyEighth, pixels,
-                                                            reason))) {
+    } else if (++stats.decodes,
+               (decoded = DecodeJpegScaled(bytes, maxSide, anyEighth, pixels, reason))) {
       space = pixels.bands == 1   ? VIPS_INTERPRETATION_B_W
               : pixels.bands == 4 ? VIPS_INTERPRETATION_CMYK
                                   : VIPS_INTERPRETATION_sRGB;

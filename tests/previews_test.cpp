@@ -120,6 +120,9 @@ TEST(PreviewsTest, ColoursOfProfiledPicturesAreConvertedToSrgb) {
     bool previews = fields == kFields;
     for (const Expected& e : expected) {
       SCOPED_TRACE(e.name);
+      // wine's colour transform copies the values unconverted: only Windows
+      // itself shows the conversion.
+      if (UnderWine() && e.r != 200) continue;
       std::string name = e.name;
       ExpectColour(Read(g.photos.path / ".thumbs" / (name + ".jpg")), 50, 30, e.r, e.g, e.b, 4);
       if (previews)
@@ -133,22 +136,19 @@ TEST(PreviewsTest, ColoursOfProfiledPicturesAreConvertedToSrgb) {
   }
 }
 
-// All copies aged: a run then shows which it wrote again.
-std::map<std::string, bool> Rewritten(Gallery& g, const fs::file_time_type& aged) {
-  std::map<std::string, bool> rewritten;
-  for (const auto& [name, facts] : g.Copies()) rewritten[name] = facts.second != aged;
-  return rewritten;
-}
-
-void Age(Gallery& g, const fs::file_time_type& aged) {
+// Ages every copy by two days; their times as the file system keeps them.
+std::map<std::string, fs::file_time_type> Age(Gallery& g) {
+  std::map<std::string, fs::file_time_type> aged;
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(48);
   for (const auto& entry : fs::directory_iterator(g.photos.path / ".thumbs"))
-    if (entry.path().filename() != "index") fs::last_write_time(entry.path(), aged);
+    if (entry.path().filename() != "index") fs::last_write_time(entry.path(), old);
+  for (const auto& [name, facts] : g.Copies()) aged[name] = facts.second;
+  return aged;
 }
 
 TEST(PreviewsTest, EachSizeChangeRemakesOnlyItsOwnCopies) {
   PreviewGallery g;
   ASSERT_EQ(g.Run().status, 0);
-  const auto aged = fs::file_time_type::clock::now() - std::chrono::hours(48);
   struct Step {
     const char* settings;
     const char* big;        // big.jpg's preview size
@@ -160,14 +160,17 @@ TEST(PreviewsTest, EachSizeChangeRemakesOnlyItsOwnCopies) {
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.settings);
-    Age(g, aged);
+    auto aged = Age(g);
     g.Set(step.settings);
     RunResult run = g.Run();
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Split(g.Items()["big.jpg"])[1], step.big);
-    EXPECT_EQ(g.Copies().size(), 8u + 14u + 1u);
-    for (const auto& [name, again] : Rewritten(g, aged)) {
+    // over.jpg (257 wide) is its own preview now: seven previews are left.
+    EXPECT_EQ(g.Copies().size(), 7u + 14u + 1u);
+    EXPECT_EQ(Split(g.Items()["over.jpg"])[0], "over.jpg");
+    for (const auto& [name, facts] : g.Copies()) {
       if (name == "index") continue;
+      bool again = facts.second != aged[name];
       bool preview = name.find(".preview.") != std::string::npos;
       EXPECT_EQ(again, preview ? step.previews : step.thumbs) << name;
     }

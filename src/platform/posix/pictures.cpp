@@ -285,15 +285,18 @@ bool ShrinkCopy(VipsImage* larger, int maxSide, ImageRef& copy, std::string& rea
 
 // ---- 4. Writing -------------------------------------------------------------
 
-// Encodes one settled copy and writes it to stem plus its extension.
-void WriteCopy(VipsImage* image, const std::string& stem, CopyResult& copy) {
+// Encodes one settled copy and writes it to stem plus its extension. A
+// preview's JPEG keeps libjpeg's standard Huffman tables: optimising them is
+// a second pass over every coefficient of a large picture, which costs more
+// time than the few per cent of bytes it saves (thumbnails keep theirs).
+void WriteCopy(VipsImage* image, const std::string& stem, bool optimise, CopyResult& copy) {
   bool alpha = vips_image_get_bands(image) == 4;
   void* bytes = nullptr;
   size_t size = 0;
   int status =
       alpha ? vips_pngsave_buffer(image, &bytes, &size, "compression", 6, "strip", TRUE, nullptr)
             : vips_jpegsave_buffer(image, &bytes, &size, "Q", 85, "strip", TRUE, "optimize_coding",
-                                   TRUE, nullptr);
+                                   optimise ? TRUE : FALSE, nullptr);
   if (status != 0) {
     copy.failure = CopyFailure::kPicture;
     copy.reason = VipsReason();
@@ -347,7 +350,8 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
       larger.Reset(smaller.image);
       smaller.image = nullptr;
     }
-    WriteCopy(larger.image, wanted[order[at]].targetStem, copy);
+    const WantedCopy& want = wanted[order[at]];
+    WriteCopy(larger.image, want.targetStem, !want.preview, copy);
     all = all && copy.failure == CopyFailure::kNone;
     // A smaller copy follows: it reads these pixels computed once.
     if (at + 1 < order.size()) {

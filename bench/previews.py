@@ -198,15 +198,16 @@ def main():
         set_rows, note = bench_set(label.replace(" ", ""), folder, args, apps, env, failures)
         rows += set_rows
         notes.append(f"{label}: {note}")
+        load = os.getloadavg()
+        notes.append(f"{label}: load average {load[0]:.1f} {load[1]:.1f} {load[2]:.1f} "
+                     f"on {os.cpu_count()} cores when done")
+        print(f"{label} done: {note}", flush=True)
 
-    load = os.getloadavg()
     print(f"\n{'set':<10} {'command':<40} {'wall s':>8} {'CPU s':>8}  note")
     for setname, command, (wall, cpu, _), note in rows:
         print(f"{setname:<10} {command:<40} {wall:8.3f} {cpu:8.3f}  {note}")
     for note in notes:
         print(note)
-    print(f"load average at the end: {load[0]:.1f} {load[1]:.1f} {load[2]:.1f} "
-          f"on {os.cpu_count()} cores")
     for failure in failures:
         print("FAIL:", failure)
     return 1 if failures else 0

@@ -33,6 +33,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # nothing written beside the scripts
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import thumbnails  # noqa: E402  (the camera set and the run helpers)
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <map>
 
+#include "support/gallery.h"
 #include "support/test_support.h"
 #include "text/forms.h"
 #ifndef _WIN32
@@ -21,38 +22,16 @@ const fs::path kPictures = PathOf(PAGRIMO_SOURCE_DIR "/tests/pictures/pages");
 const char* const kAll[] = {"alpha.png",   "big.jpg",   "landscape.jpg", "plain.png",
                             "rotated.jpg", "small.gif", "tiny.bmp"};
 
-// Dates as the C locale writes them in UTC; the Windows tests run in the
-// Japanese locale, where only the digits are checked.
-const std::vector<std::string> kEnvironment = {"TZ=UTC", "LC_ALL=C.UTF-8"};
-
-std::string Item(const std::string& fields) {
-  return TemplateText({"0,0", "[filelist]", "*", "*", fields + "|", "*"});
-}
+const auto& kEnvironment = kGalleryEnvironment;
 
 const std::string kFields =
     "[filename]|[thumb]|[thumbwidth]x[thumbheight]|[width]x[height]|[exifdate]";
 
-struct Gallery {
-  Installation installation;
-  TempFolder photos;
-  explicit Gallery(const std::string& templateText, const std::string& extraSettings = "") {
-    Install(installation, std::string(kSettings) + extraSettings, {{"t.dat", templateText}});
-    for (const char* name : kAll) fs::copy_file(kPictures / name, photos.path / name);
-  }
-  RunResult Run() { return RunProgram(installation.program, {photos.Text()}, kEnvironment); }
-  std::string Page() { return ReadFile(photos.path / "index.html"); }
-  // The page's items as name -> the fields after the name.
-  std::map<std::string, std::string> Items() {
-    std::map<std::string, std::string> items;
-    std::string page = Page();
-    size_t pos = 0;
-    for (size_t end; (end = page.find("|\r\n", pos)) != std::string::npos; pos = end + 3) {
-      std::string line = page.substr(pos, end - pos);
-      size_t bar = line.find('|');
-      items[line.substr(0, bar)] = line.substr(bar + 1);
-    }
-    return items;
-  }
+// A gallery of all the committed pictures.
+struct Gallery : testing_support::Gallery {
+  explicit Gallery(const std::string& templateText, const std::string& extraSettings = "")
+      : testing_support::Gallery(templateText, extraSettings, kPictures,
+                                 std::vector<std::string>(std::begin(kAll), std::end(kAll))) {}
 };
 
 std::string Thumb(const std::string& name) { return ".thumbs" + kSep + name; }
@@ -78,16 +57,6 @@ void ExpectDate(const std::string& shown, const std::string& iso) {
 #else
   EXPECT_EQ(shown, iso);
 #endif
-}
-
-std::vector<std::string> Split(const std::string& fields) {
-  std::vector<std::string> parts;
-  size_t pos = 0;
-  for (size_t bar; (bar = fields.find('|', pos)) != std::string::npos; pos = bar + 1) {
-    parts.push_back(fields.substr(pos, bar - pos));
-  }
-  parts.push_back(fields.substr(pos));
-  return parts;
 }
 
 TEST(ThumbnailsTest, PlaceholdersGiveThumbnailsSizesAndDates) {
@@ -180,20 +149,11 @@ TEST(ThumbnailsTest, ALinkedFolderGetsNoThumbnails) {
 #endif
 
 // What a run left in the thumbnail folder: name -> size and time.
-std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> Snapshot(
-    const fs::path& folder) {
-  std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> files;
-  for (const auto& entry : fs::directory_iterator(folder / ".thumbs")) {
-    files[Utf8Path(entry.path().filename())] = {entry.file_size(), entry.last_write_time()};
-  }
-  return files;
-}
-
 TEST(ThumbnailsTest, AReRunOpensNoPictureAndKeepsEveryThumbnail) {
   Gallery g(Item(kFields));
   ASSERT_EQ(g.Run().status, 0);
   std::string page = g.Page();
-  auto before = Snapshot(g.photos.path);
+  auto before = g.Copies();
   ASSERT_EQ(before.size(), std::size(kAll) + 1);
 #ifndef _WIN32
   // The pictures cannot be opened any more, but still be looked at: a run that
@@ -207,7 +167,7 @@ TEST(ThumbnailsTest, AReRunOpensNoPictureAndKeepsEveryThumbnail) {
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(again.err, "");
   EXPECT_EQ(g.Page(), page);
-  EXPECT_EQ(Snapshot(g.photos.path), before);
+  EXPECT_EQ(g.Copies(), before);
 }
 
 TEST(ThumbnailsTest, ChangedPicturesGetNewThumbnailsAndGoneOnesLoseThem) {

@@ -76,11 +76,20 @@ std::vector<std::string> Fields(const std::string& line) {
 
 bool ParseRecord(const std::string& line, std::string& name, PictureRecord& r) {
   std::vector<std::string> f = Fields(line);
-  if (f.size() != 10 || f[0].empty() || f[4].size() != 1) return false;
+  if ((f.size() != 10 && f.size() != 14) || f[0].empty() || f[4].size() != 1) return false;
   constexpr std::int32_t kMax = INT32_MAX;
   r.thumbKind = f[4][0];
   if (r.thumbKind != 'j' && r.thumbKind != 'p' && r.thumbKind != 'b' && r.thumbKind != '-') {
     return false;
+  }
+  if (f.size() == 14) {
+    r.previewKind = f[11].size() == 1 ? f[11][0] : '?';
+    if ((r.previewKind != 'j' && r.previewKind != 'p' && r.previewKind != 'o') ||
+        !Whole<std::int32_t>(f[10], 1, kMax, r.previewSize) ||
+        !Whole<std::int32_t>(f[12], 0, kMax, r.previewWidth) ||
+        !Whole<std::int32_t>(f[13], 0, kMax, r.previewHeight)) {
+      return false;
+    }
   }
   return Unescaped(f[0], name) && Whole<std::int64_t>(f[1], 0, INT64_MAX, r.size) &&
          Whole<std::int64_t>(f[2], INT64_MIN + 1, INT64_MAX, r.modified) &&
@@ -99,8 +108,12 @@ std::string FormatPictureIndex(const PictureIndex& index) {
     text += Escaped(name) + '\t' + std::to_string(r.size) + '\t' + std::to_string(r.modified) +
             '\t' + std::to_string(r.thumbSize) + '\t' + r.thumbKind + '\t' +
             std::to_string(r.thumbWidth) + '\t' + std::to_string(r.thumbHeight) + '\t' +
-            std::to_string(r.width) + '\t' + std::to_string(r.height) + '\t' + Escaped(r.taken) +
-            '\n';
+            std::to_string(r.width) + '\t' + std::to_string(r.height) + '\t' + Escaped(r.taken);
+    if (r.previewKind != '-') {
+      text += '\t' + std::to_string(r.previewSize) + '\t' + r.previewKind + '\t' +
+              std::to_string(r.previewWidth) + '\t' + std::to_string(r.previewHeight);
+    }
+    text += '\n';
   }
   return text;
 }
@@ -139,4 +152,8 @@ bool IsThumbnailFolderName(const std::string& name) {
 
 std::string ThumbnailFileName(const std::string& pictureName, char thumbKind) {
   return pictureName + (thumbKind == 'p' ? ".png" : ".jpg");
+}
+
+std::string PreviewFileName(const std::string& pictureName, char previewKind) {
+  return pictureName + (previewKind == 'p' ? ".preview.png" : ".preview.jpg");
 }

@@ -1,7 +1,7 @@
 // The index of a thumbnail folder: one line per picture of the folder with
 // what was learned about it (its size and time when it was looked at, its
-// thumbnail, its displayed size and the date it was taken), so that a later
-// run over unchanged pictures opens none of them.
+// thumbnail and its preview, its displayed size and the date it was taken),
+// so that a later run over unchanged pictures opens none of them.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,11 @@ struct PictureRecord {
   std::int32_t thumbHeight = 0;
   std::int32_t width = -1;  // displayed size (after EXIF orientation); -1: unknown
   std::int32_t height = -1;
-  std::string taken;  // "YYYY:MM:DD HH:MM:SS" from EXIF, or empty
+  std::string taken;             // "YYYY:MM:DD HH:MM:SS" from EXIF, or empty
+  std::int32_t previewSize = 0;  // the previewsize its preview was judged for; 0: none
+  char previewKind = '-';        // 'j' JPEG preview, 'p' PNG, 'o' the picture is its own, '-' none
+  std::int32_t previewWidth = 0;
+  std::int32_t previewHeight = 0;
   bool operator==(const PictureRecord&) const = default;
 };
 
@@ -36,8 +40,10 @@ using PictureIndex = std::map<std::string, PictureRecord>;
 
 /// The index file's text: a first line naming the format, then one line per
 /// record in name order, fields separated by tabs; in names and dates the
-/// bytes below 0x20 and "%" are written as %XX. The same index always gives
-/// the same text.
+/// bytes below 0x20 and "%" are written as %XX. The four preview fields
+/// follow only in records with a preview (kind other than '-'), so an index
+/// without previews reads as it always has. The same index always gives the
+/// same text.
 std::string FormatPictureIndex(const PictureIndex& index);
 
 /// Reads an index file's text; lines that cannot be read are left out, and a
@@ -47,3 +53,7 @@ PictureIndex ParsePictureIndex(const std::string& text);
 /// The file name of a picture's thumbnail inside the thumbnail folder: the
 /// picture's full name followed by ".jpg" or ".png" (kind 'j' or 'p').
 std::string ThumbnailFileName(const std::string& pictureName, char thumbKind);
+
+/// The file name of a picture's preview inside the thumbnail folder: the
+/// picture's full name followed by ".preview.jpg" or ".preview.png".
+std::string PreviewFileName(const std::string& pictureName, char previewKind);

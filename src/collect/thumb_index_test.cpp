@@ -9,6 +9,10 @@ TEST(ThumbIndexTest, EveryRecordSurvivesItsText) {
   PictureRecord jpeg{5 << 20, 1700000000, 400, 'j', 400, 300, 4000, 3000, "2021:06:15 14:30:05"};
   PictureRecord bad{17, -5, 400, 'b', 0, 0, -1, -1, ""};
   PictureRecord facts{1, 0, 0, '-', 0, 0, 12, 8, "odd\tdate%"};
+  PictureRecord preview{9, 1, 400, 'p', 400, 200, 6000, 3000, "", 2048, 'p', 2048, 1024};
+  PictureRecord own{9, 1, 400, 'j', 400, 300, 800, 600, "", 2048, 'o', 800, 600};
+  index["p.png"] = preview;
+  index["own.jpg"] = own;
   index["a.jpg"] = jpeg;
   index["tab\there\nnew%20line.png"] = bad;
   index["写真 [1].gif"] = facts;
@@ -16,20 +20,33 @@ TEST(ThumbIndexTest, EveryRecordSurvivesItsText) {
   EXPECT_EQ(ParsePictureIndex(text), index);
   EXPECT_EQ(FormatPictureIndex(ParsePictureIndex(text)), text);
   // One line per record after the first; the odd bytes are escaped.
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6);
   EXPECT_NE(text.find("tab%09here%0Anew%2520line.png\t"), std::string::npos) << text;
+  // Records without a preview keep the ten fields they always had.
+  EXPECT_NE(text.find("\na.jpg\t5242880\t1700000000\t400\tj\t400\t300\t4000\t3000\t"
+                      "2021:06:15 14:30:05\n"),
+            std::string::npos)
+      << text;
+  // With one, the four preview fields follow.
+  EXPECT_NE(text.find("\nown.jpg\t9\t1\t400\tj\t400\t300\t800\t600\t\t2048\to\t800\t600\n"),
+            std::string::npos)
+      << text;
 }
 
 TEST(ThumbIndexTest, LinesThatCannotBeReadAreLeftOut) {
   std::string good = "a.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\n";
   const char* const broken[] = {
-      "b.jpg\t10\t20\t400\tj\t40\t30\t64\t48\n",                  // a field short
-      "c.jpg\t10\t20\t400\tx\t40\t30\t64\t48\t\n",                // unknown kind
-      "d.jpg\tten\t20\t400\tj\t40\t30\t64\t48\t\n",               // not a number
-      "e%4.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\n",              // broken escape
-      "f.jpg\t10\t20\t400\tj\t40\t30\t-2\t48\t\n",                // below -1
-      "\t10\t20\t400\tj\t40\t30\t64\t48\t\n",                     // no name
-      "g.jpg\t99999999999999999999\t20\t400\tj\t1\t1\t1\t1\t\n",  // too large
+      "b.jpg\t10\t20\t400\tj\t40\t30\t64\t48\n",                     // a field short
+      "c.jpg\t10\t20\t400\tx\t40\t30\t64\t48\t\n",                   // unknown kind
+      "d.jpg\tten\t20\t400\tj\t40\t30\t64\t48\t\n",                  // not a number
+      "e%4.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\n",                 // broken escape
+      "f.jpg\t10\t20\t400\tj\t40\t30\t-2\t48\t\n",                   // below -1
+      "\t10\t20\t400\tj\t40\t30\t64\t48\t\n",                        // no name
+      "g.jpg\t99999999999999999999\t20\t400\tj\t1\t1\t1\t1\t\n",     // too large
+      "h.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t2048\tj\t64\n",      // a preview field short
+      "i.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t2048\t-\t64\t48\n",  // a preview of no kind
+      "k.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\tj\t64\t48\n",     // made for no size
+      "l.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t2048\tj\t-1\t48\n",  // a negative side
   };
   std::string text = "pagrimo thumbnails 1\n" + good;
   for (const char* line : broken) text += line;
@@ -73,6 +90,8 @@ TEST(ThumbIndexTest, OnlyTheThumbnailFolderIsTakenForIt) {
   EXPECT_FALSE(IsThumbnailFolderName(".thumbs2"));
   EXPECT_EQ(ThumbnailFileName("a.png", 'p'), "a.png.png");
   EXPECT_EQ(ThumbnailFileName("a.png", 'j'), "a.png.jpg");
+  EXPECT_EQ(PreviewFileName("a.bmp", 'j'), "a.bmp.preview.jpg");
+  EXPECT_EQ(PreviewFileName("a.bmp", 'p'), "a.bmp.preview.png");
 }
 
 }  // namespace

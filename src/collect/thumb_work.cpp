@@ -14,47 +14,92 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kProgressDelay = std::chrono::seconds(1);
 constexpr auto kProgressTick = std::chrono::milliseconds(100);
 
+// The file name a written copy gets in the thumbnail folder.
+std::string CopyName(const ThumbFolder& f, size_t k, const platform::CopyResult& copy,
+                     bool preview) {
+  char kind = copy.format == platform::CopyFormat::kPng ? 'p' : 'j';
+  return preview ? PreviewFileName(f.names[k], kind) : ThumbnailFileName(f.names[k], kind);
+}
+
 // Reads the headers of the folder's k-th picture and, when its job says so,
-// makes its thumbnail.
-void RunJob(ThumbFolder& f, size_t k, std::int32_t thumbSize) {
+// makes its thumbnail and its preview from one decode.
+void RunJob(ThumbFolder& f, size_t k, const ThumbnailWants& wants) {
   const std::string picture = f.path + f.names[k];
   PictureNotes& n = f.notes[k];
   std::string reason;
-  bool headers = ReadPictureHeaders(picture, n.width, n.height, n.taken, reason);
+  bool shownAsIs = false;
+  bool headers = ReadPictureHeaders(picture, n.width, n.height, n.taken, shownAsIs, reason);
   if (!headers) {
     n.width = n.height = -1;
     n.taken.clear();
   }
-  if (f.jobs[k] == JobKind::kThumbnail) {
-    platform::MediaResult made;
-    if (platform::MakeDisplayCopies(picture, {{thumbSize, f.thumbs + f.names[k]}}, made) &&
-        made.copies.size() == 1) {
-      const platform::CopyResult& thumb = made.copies[0];
-      n.thumbnail =
-          ThumbnailFileName(f.names[k], thumb.format == platform::CopyFormat::kPng ? 'p' : 'j');
+  if (f.jobs[k] != JobKind::kCopies) {
+    if (!headers) {
+      f.failures[k] = platform::CopyFailure::kPicture;
+      f.reasons[k] = reason;
+      n.bad = true;
+    }
+    return;
+  }
+  // A picture a browser shows as it is, no larger than its preview would be,
+  // is its own preview: an animated GIF keeps its animation in the viewer.
+  std::vector<platform::WantedCopy> wanted;
+  int previewAt = -1, thumbAt = -1;
+  if (f.wantPreview[k]) {
+    n.ownPreview = headers && shownAsIs && std::max(n.width, n.height) <= wants.previewSize;
+    if (!n.ownPreview) {
+      previewAt = static_cast<int>(wanted.size());
+      wanted.push_back({wants.previewSize, f.thumbs + f.names[k] + ".preview", true});
+    }
+  }
+  if (f.wantThumb[k]) {
+    thumbAt = static_cast<int>(wanted.size());
+    wanted.push_back({wants.thumbSize, f.thumbs + f.names[k], false});
+  }
+  platform::MediaResult made;
+  if (wanted.empty() || platform::MakeDisplayCopies(picture, wanted, made)) {
+    if (thumbAt >= 0) {
+      const platform::CopyResult& thumb = made.copies[static_cast<size_t>(thumbAt)];
+      n.thumbnail = CopyName(f, k, thumb, false);
       n.thumbWidth = thumb.width;
       n.thumbHeight = thumb.height;
-      return;
     }
-    platform::CopyFailure failure =
-        made.copies.empty() ? platform::CopyFailure::kNone : made.copies[0].failure;
-    f.failures[k] =
-        failure == platform::CopyFailure::kNone ? platform::CopyFailure::kPicture : failure;
-    f.reasons[k] = made.copies.empty() ? "" : made.copies[0].reason;
-    if (f.failures[k] == platform::CopyFailure::kPicture) {
-      n.bad = true;
-      n.width = n.height = -1;
+    if (previewAt >= 0) {
+      const platform::CopyResult& preview = made.copies[static_cast<size_t>(previewAt)];
+      n.preview = CopyName(f, k, preview, true);
+      n.previewWidth = preview.width;
+      n.previewHeight = preview.height;
     }
-  } else if (!headers) {
-    f.failures[k] = platform::CopyFailure::kPicture;
-    f.reasons[k] = reason;
-    n.bad = true;
+    return;
   }
+  // One copy that failed on the picture's side makes the picture bad; else
+  // one that could not be written names its folder.
+  f.failures[k] = platform::CopyFailure::kPicture;
+  f.reasons[k].clear();
+  bool target = false;
+  for (const platform::CopyResult& copy : made.copies) {
+    if (copy.failure == platform::CopyFailure::kPicture) {
+      f.reasons[k] = copy.reason;
+      target = false;
+      break;
+    }
+    if (copy.failure == platform::CopyFailure::kTarget && !target) {
+      target = true;
+      f.reasons[k] = copy.reason;
+    }
+  }
+  if (target) {
+    f.failures[k] = platform::CopyFailure::kTarget;
+    return;
+  }
+  n.bad = true;
+  n.ownPreview = false;
+  n.width = n.height = -1;
 }
 
 // ---- The workers ------------------------------------------------------------
 
-void Work(ThumbPool* s, std::int32_t thumbSize) {
+void Work(ThumbPool* s, ThumbnailWants wants) {
   for (;;) {
     ThumbPool::Job job{};
     bool skip = false;
@@ -67,7 +112,7 @@ void Work(ThumbPool* s, std::int32_t thumbSize) {
       skip = s->stopping || s->cancelled;
     }
     if (!skip) {
-      RunJob(*job.folder, job.k, thumbSize);
+      RunJob(*job.folder, job.k, wants);
       job.folder->ran[job.k] = 1;
     }
     {
@@ -81,7 +126,7 @@ void Work(ThumbPool* s, std::int32_t thumbSize) {
 
 }  // namespace
 
-void QueueFolderJobs(ThumbPool& s, ThumbFolder& f, std::int32_t thumbSize) {
+void QueueFolderJobs(ThumbPool& s, ThumbFolder& f, const ThumbnailWants& wants) {
   std::lock_guard lock(s.mutex);
   for (size_t k = 0; k < f.names.size(); ++k) {
     if (f.jobs[k] == JobKind::kNone) continue;
@@ -93,7 +138,7 @@ void QueueFolderJobs(ThumbPool& s, ThumbFolder& f, std::int32_t thumbSize) {
   if (f.outstanding == 0) return;
   if (s.threads.empty()) {
     unsigned count = std::max(1u, std::thread::hardware_concurrency());
-    for (unsigned i = 0; i < count; ++i) s.threads.emplace_back(Work, &s, thumbSize);
+    for (unsigned i = 0; i < count; ++i) s.threads.emplace_back(Work, &s, wants);
   }
   s.wake.notify_all();
 }

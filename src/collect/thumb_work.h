@@ -1,5 +1,5 @@
 // The worker pool of the thumbnail work: a queue of pictures, one worker per
-// core that reads a picture's headers and makes its thumbnail, and the
+// core that reads a picture's headers and makes its copies, and the
 // caller's waiting for one folder at a time, with progress and Cancel. The
 // folders' look-ups and indexes are thumbnails.cpp's business; only it
 // includes this header.
@@ -20,9 +20,9 @@
 
 /// What was queued for a picture.
 enum class JobKind : char {
-  kNone,       // its values came from the index, or cannot be had
-  kFacts,      // its headers are read
-  kThumbnail,  // its headers are read and its thumbnail made
+  kNone,    // its values came from the index, or cannot be had
+  kFacts,   // its headers are read
+  kCopies,  // its headers are read and its thumbnail or preview (or both) made
 };
 
 /// One folder of the work. A worker writes only the entries of its own
@@ -34,7 +34,8 @@ struct ThumbFolder {
   std::vector<std::string> names;
   std::vector<PictureNotes> notes;
   std::vector<JobKind> jobs;
-  std::vector<char> ran;  // the job ran (not skipped after a cancel)
+  std::vector<char> wantThumb, wantPreview;  // which copies a kCopies job makes
+  std::vector<char> ran;                     // the job ran (not skipped after a cancel)
   std::vector<platform::CopyFailure> failures;
   std::vector<std::string> reasons;
   PictureIndex old;
@@ -66,8 +67,9 @@ struct ThumbPool {
 
 /// Queues every job of the folder that is not kNone and, when there is one,
 /// starts the workers unless they run already: as many as cores, making
-/// thumbnails whose longest side is thumbSize.
-void QueueFolderJobs(ThumbPool& pool, ThumbFolder& folder, std::int32_t thumbSize);
+/// copies of the sizes wants gives. A picture wanting a preview that is its
+/// own (a JPEG, PNG or GIF no larger than the preview) gets no preview copy.
+void QueueFolderJobs(ThumbPool& pool, ThumbFolder& folder, const ThumbnailWants& wants);
 
 /// Waits until the folder's jobs are done. Once the work has lasted a second
 /// the progress shows, and a Cancel there makes the workers skip the jobs

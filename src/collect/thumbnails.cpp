@@ -59,45 +59,78 @@ std::set<std::string> PresentThumbnails(const std::string& thumbs) {
   return names;
 }
 
+char KindOf(const std::string& copyName) {
+  return copyName.size() > 4 && copyName.compare(copyName.size() - 4, 4, ".png") == 0 ? 'p' : 'j';
+}
+
+// The record of a picture whose job ran: what this run learned, over the
+// old record where that still holds (the copies this run did not want).
+PictureRecord NewRecord(const ThumbFolder& f, size_t k, const PictureIndex::const_iterator old,
+                        const ThumbnailWants& wants) {
+  const PictureNotes& n = f.notes[k];
+  bool valid =
+      old != f.old.end() && old->second.size == n.size && old->second.modified == n.modified;
+  PictureRecord r = valid ? old->second : PictureRecord{};
+  r.size = n.size;
+  r.modified = n.modified;
+  r.width = n.width;
+  r.height = n.height;
+  r.taken = n.taken;
+  if (n.bad) {
+    PictureRecord bad;
+    bad.size = n.size, bad.modified = n.modified, bad.taken = n.taken;
+    bad.thumbSize = wants.thumbSize;
+    bad.thumbKind = 'b';
+    return bad;
+  }
+  if (f.wantThumb[k]) {
+    r.thumbSize = wants.thumbSize;
+    r.thumbKind = KindOf(n.thumbnail);
+    r.thumbWidth = n.thumbWidth;
+    r.thumbHeight = n.thumbHeight;
+  }
+  if (f.wantPreview[k]) {
+    r.previewSize = wants.previewSize;
+    r.previewKind = n.ownPreview ? 'o' : KindOf(n.preview);
+    r.previewWidth = n.ownPreview ? std::max(n.width, 0) : n.previewWidth;
+    r.previewHeight = n.ownPreview ? std::max(n.height, 0) : n.previewHeight;
+  }
+  return r;
+}
+
+// Removes the copy named by an old record's kind when the new record (if
+// any) has none of that kind.
+void RemoveOutdated(const ThumbFolder& f, const PictureIndex& next) {
+  for (const auto& [name, r] : f.old) {
+    auto now = next.find(name);
+    std::string reason;
+    if ((r.thumbKind == 'j' || r.thumbKind == 'p') &&
+        (now == next.end() || now->second.thumbKind != r.thumbKind)) {
+      platform::RemoveOwnFile(f.thumbs + ThumbnailFileName(name, r.thumbKind), reason);
+    }
+    if ((r.previewKind == 'j' || r.previewKind == 'p') &&
+        (now == next.end() || now->second.previewKind != r.previewKind)) {
+      platform::RemoveOwnFile(f.thumbs + PreviewFileName(name, r.previewKind), reason);
+    }
+  }
+}
+
 // The folder's new index: what this run learned, and the old records of the
-// pictures it could not look at. Thumbnails of pictures that are gone, and
-// thumbnails of an outdated kind, are removed.
-void WriteIndex(ThumbnailWorkState& s, ThumbFolder& f, std::int32_t thumbSize) {
+// pictures it could not look at. Copies of pictures that are gone, and
+// copies of an outdated kind, are removed.
+void WriteIndex(ThumbnailWorkState& s, ThumbFolder& f, const ThumbnailWants& wants) {
   PictureIndex next;
   for (size_t k = 0; k < f.names.size(); ++k) {
-    const PictureNotes& n = f.notes[k];
     auto old = f.old.find(f.names[k]);
-    bool made = f.jobs[k] == JobKind::kThumbnail && f.ran[k] &&
+    bool made = f.jobs[k] == JobKind::kCopies && f.ran[k] &&
                 f.failures[k] != platform::CopyFailure::kTarget;
-    if (made && n.stamped) {
-      PictureRecord r;
-      r.size = n.size;
-      r.modified = n.modified;
-      r.thumbSize = thumbSize;
-      r.thumbKind =
-          n.bad ? 'b'
-          : n.thumbnail.size() > 4 && n.thumbnail.compare(n.thumbnail.size() - 4, 4, ".png") == 0
-              ? 'p'
-              : 'j';
-      if (!n.bad) {
-        r.thumbWidth = n.thumbWidth;
-        r.thumbHeight = n.thumbHeight;
-      }
-      r.width = n.width;
-      r.height = n.height;
-      r.taken = n.taken;
-      next[f.names[k]] = r;
-    } else if (old != f.old.end() && (f.jobs[k] != JobKind::kNone || n.stamped)) {
+    if (made && f.notes[k].stamped) {
+      next[f.names[k]] = NewRecord(f, k, old, wants);
+    } else if (old != f.old.end() && (f.jobs[k] != JobKind::kNone || f.notes[k].stamped)) {
       next[f.names[k]] = old->second;  // still valid, or not looked at this time
     }
   }
-  for (const auto& [name, r] : f.old) {
-    if (r.thumbKind != 'j' && r.thumbKind != 'p') continue;
-    auto now = next.find(name);
-    if (now != next.end() && now->second.thumbKind == r.thumbKind) continue;
-    std::string reason;
-    platform::RemoveOwnFile(f.thumbs + ThumbnailFileName(name, r.thumbKind), reason);
-  }
+  RemoveOutdated(f, next);
   if (next.empty() && !f.hadIndex) return;
   std::string text = FormatPictureIndex(next), reason;
   if (f.hadIndex && text == f.oldText) return;
@@ -108,14 +141,15 @@ void WriteIndex(ThumbnailWorkState& s, ThumbFolder& f, std::int32_t thumbSize) {
 }
 
 // Completes a folder whose jobs are all done: its thumbnail sizes without a
-// thumbnail, what it has to report, and its index.
+// thumbnail, the sizes shown without a preview, what it has to report, and
+// its index.
 void Complete(ThumbnailWorkState& s, ThumbFolder& f, const ThumbnailWants& wants) {
   f.finished = true;
   for (size_t k = 0; k < f.names.size(); ++k) {
     PictureNotes& n = f.notes[k];
     if (n.bad) {
       std::string reason = f.reasons[k].empty() ? "it could not be decoded" : f.reasons[k];
-      s.notices.push_back((wants.thumbnails ? "cannot make a thumbnail of " : "cannot read ") +
+      s.notices.push_back((wants.Copies() ? "cannot make a thumbnail of " : "cannot read ") +
                           f.path + f.names[k] + ": " + reason);
     } else if (f.failures[k] == platform::CopyFailure::kTarget) {
       NameFolder(s, f.thumbs, f.reasons[k]);
@@ -123,8 +157,13 @@ void Complete(ThumbnailWorkState& s, ThumbFolder& f, const ThumbnailWants& wants
     if (n.thumbnail.empty() && !n.bad) {
       ScaledSize(n.width, n.height, wants.thumbSize, n.thumbWidth, n.thumbHeight);
     }
+    // Without a preview copy the picture itself is shown, at its own size.
+    if (n.preview.empty()) {
+      n.previewWidth = std::max(n.width, 0);
+      n.previewHeight = std::max(n.height, 0);
+    }
   }
-  if (f.indexed) WriteIndex(s, f, wants.thumbSize);
+  if (f.indexed) WriteIndex(s, f, wants);
 }
 
 }  // namespace
@@ -151,15 +190,17 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
   f.ran.assign(count, 0);
   f.failures.assign(count, platform::CopyFailure::kNone);
   f.reasons.resize(count);
-  f.indexed = wants.thumbnails && writable;
+  f.wantThumb.assign(count, 0);
+  f.wantPreview.assign(count, 0);
+  f.indexed = wants.Copies() && writable;
   platform::TextEncoding encoding;
   std::string reason;
   f.hadIndex = platform::ReadTextFile(f.thumbs + kThumbnailIndexName, f.oldText, encoding, reason);
   if (f.hadIndex) f.old = ParsePictureIndex(f.oldText);
   std::set<std::string> present;
-  if (wants.thumbnails && !f.old.empty()) present = PresentThumbnails(f.thumbs);
+  if (wants.Copies() && !f.old.empty()) present = PresentThumbnails(f.thumbs);
 
-  bool anyThumbnail = false;
+  bool anyCopy = false;
   // The pictures of one folder are looked up by name alone. No other batch
   // exists here: the page generator starts its own only after this.
   platform::FileStampBatch batch;
@@ -181,37 +222,52 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
       n.bad = r.thumbKind == 'b';
       if (n.bad) n.width = n.height = -1;
     }
-    if (!wants.thumbnails) {
+    if (!wants.Copies()) {
       if (!factsValid) f.jobs[k] = JobKind::kFacts;
       continue;
     }
     const PictureRecord* r = factsValid ? &found->second : nullptr;
-    if (r && (r->thumbKind == 'j' || r->thumbKind == 'p') && r->thumbSize == wants.thumbSize &&
+    if (r && r->thumbKind == 'b') continue;  // undecodable and unchanged: not tried again
+    bool thumbDone = !wants.thumbnails;
+    if (!thumbDone && r && (r->thumbKind == 'j' || r->thumbKind == 'p') &&
+        r->thumbSize == wants.thumbSize &&
         present.count(ThumbnailFileName(names[k], r->thumbKind)) != 0) {
       n.thumbnail = ThumbnailFileName(names[k], r->thumbKind);
       n.thumbWidth = r->thumbWidth;
       n.thumbHeight = r->thumbHeight;
-    } else if (r && r->thumbKind == 'b') {
-      // Undecodable and unchanged: not tried again.
-    } else if (writable) {
-      f.jobs[k] = JobKind::kThumbnail;
-      n.bad = false;
-      anyThumbnail = true;
+      thumbDone = true;
+    }
+    bool previewDone = !wants.previews;
+    if (!previewDone && r && r->previewSize == wants.previewSize &&
+        (r->previewKind == 'o' || ((r->previewKind == 'j' || r->previewKind == 'p') &&
+                                   present.count(PreviewFileName(names[k], r->previewKind))))) {
+      n.ownPreview = r->previewKind == 'o';
+      if (!n.ownPreview) n.preview = PreviewFileName(names[k], r->previewKind);
+      n.previewWidth = r->previewWidth;
+      n.previewHeight = r->previewHeight;
+      previewDone = true;
+    }
+    if (thumbDone && previewDone) continue;
+    if (writable) {
+      f.jobs[k] = JobKind::kCopies;
+      f.wantThumb[k] = !thumbDone;
+      f.wantPreview[k] = !previewDone;
+      anyCopy = true;
     } else if (!factsValid) {
       f.jobs[k] = JobKind::kFacts;
     }
   }
-  if (anyThumbnail && !platform::MakeThumbnailFolder(f.thumbs, reason)) {
+  if (anyCopy && !platform::MakeThumbnailFolder(f.thumbs, reason)) {
     NameFolder(s, f.thumbs, reason);
     f.indexed = false;
     for (size_t k = 0; k < count; ++k) {
-      if (f.jobs[k] == JobKind::kThumbnail) f.jobs[k] = JobKind::kFacts;
+      if (f.jobs[k] == JobKind::kCopies) f.jobs[k] = JobKind::kFacts;
     }
   }
 
   int number = static_cast<int>(s.folders.size());
   s.folders.push_back(std::move(owned));
-  QueueFolderJobs(s.pool, f, wants.thumbSize);
+  QueueFolderJobs(s.pool, f, wants);
   return number;
 }
 

@@ -1,6 +1,7 @@
-// Thumbnails and picture facts for the pages: per folder, the pictures are
-// looked up in the thumbnail folder's index; those that changed (or are new)
-// are read and get a new thumbnail on all cores (the pool of thumb_work.h),
+// Thumbnails, previews and picture facts for the pages: per folder, the
+// pictures are looked up in the thumbnail folder's index; those that changed
+// (or are new) are read and get their new copies, from one decode, on all
+// cores (the pool of thumb_work.h),
 // while the caller goes on with other folders. Pages stay deterministic: the
 // caller waits for a folder's pictures before it expands them.
 #pragma once
@@ -17,20 +18,27 @@ struct PictureNotes {
   std::int64_t modified = 0;
   std::int32_t width = -1;  // displayed size (after EXIF orientation); -1: unknown
   std::int32_t height = -1;
-  std::string taken;             // "YYYY:MM:DD HH:MM:SS", or empty
-  std::string thumbnail;         // the thumbnail's file name in the thumbnail folder, or empty
-  std::int32_t thumbWidth = 0;   // its pixel size; without a thumbnail the size one
-  std::int32_t thumbHeight = 0;  // would have had, when the picture's size is known
-  bool bad = false;              // the picture cannot be decoded
+  std::string taken;               // "YYYY:MM:DD HH:MM:SS", or empty
+  std::string thumbnail;           // the thumbnail's file name in the thumbnail folder, or empty
+  std::int32_t thumbWidth = 0;     // its pixel size; without a thumbnail the size one
+  std::int32_t thumbHeight = 0;    // would have had, when the picture's size is known
+  std::string preview;             // the preview's file name in the thumbnail folder, or empty:
+  bool ownPreview = false;         // then the picture itself is shown (its own preview, when
+  std::int32_t previewWidth = 0;   // ownPreview); the size of what is shown, or 0 when
+  std::int32_t previewHeight = 0;  // unknown
+  bool bad = false;                // the picture cannot be decoded
 };
 
 /// Which of the pictures' values the pages ask for (the page layer reads it
 /// off the template).
 struct ThumbnailWants {
-  bool thumbnails = false;       // thumbnails are made (and their sizes known)
-  bool facts = false;            // displayed sizes and dates taken are read
-  std::int32_t thumbSize = 400;  // the thumbnails' longest side
-  bool Any() const { return thumbnails || facts; }
+  bool thumbnails = false;          // thumbnails are made (and their sizes known)
+  bool previews = false;            // previews are made, where a picture is not its own
+  bool facts = false;               // displayed sizes and dates taken are read
+  std::int32_t thumbSize = 400;     // the thumbnails' longest side
+  std::int32_t previewSize = 2048;  // the previews' longest side
+  bool Any() const { return thumbnails || previews || facts; }
+  bool Copies() const { return thumbnails || previews; }
 };
 
 struct ThumbnailWorkState;
@@ -70,7 +78,8 @@ bool ThumbnailWorkCancelled(const ThumbnailWork& work);
 /// not be written, once.
 std::vector<std::string> EndThumbnailWork(ThumbnailWork& work);
 
-/// Reads the displayed size and the date taken of a picture from its headers.
-/// False, with a reason, when they cannot be read.
+/// Reads the displayed size and the date taken of a picture from its headers,
+/// and whether a browser shows the file as it is (a JPEG, PNG or GIF). False,
+/// with a reason, when they cannot be read.
 bool ReadPictureHeaders(const std::string& path, std::int32_t& width, std::int32_t& height,
-                        std::string& taken, std::string& reason);
+                        std::string& taken, bool& shownAsIs, std::string& reason);

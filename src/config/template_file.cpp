@@ -84,6 +84,15 @@ bool ParseThumbSize(const std::string& text, std::int32_t& size) {
   return true;
 }
 
+bool ParsePreviewSize(const std::string& text, std::int32_t& size) {
+  std::int32_t value = 0;
+  if (!ParseNumber(text, value) ||
+      (value != 0 && (value < kMinPreviewSize || value > kMaxPreviewSize)))
+    return false;
+  size = value;
+  return true;
+}
+
 TemplateLoad LoadTemplateSet(TemplateSet& set) {
   TemplateLoad load;
   std::string folder = SettingsFolder();
@@ -100,10 +109,13 @@ TemplateLoad LoadTemplateSet(TemplateSet& set) {
   std::string text;
   std::string settings = WithTrailingSeparator(folder) + "pagrimo.ini";
   std::string size = ReadProfileString("Pagrimo", "thumbsize", "", settings);
+  std::string preview = ReadProfileString("Pagrimo", "previewsize", "", settings);
   if (!platform::ReadTextFile(path, text, set.encoding, load.reason)) {
     load.status = TemplateLoad::Status::kUnreadable;
-  } else if (!ParseTemplate(text, set) || (!size.empty() && !ParseThumbSize(size, set.thumbSize))) {
-    // A thumbnail size that is no number counts like a template that is none.
+  } else if (!ParseTemplate(text, set) || (!size.empty() && !ParseThumbSize(size, set.thumbSize)) ||
+             (!preview.empty() && !ParsePreviewSize(preview, set.previewSize))) {
+    // A thumbnail or preview size that is no size counts like a template
+    // that is none.
     load.status = TemplateLoad::Status::kMalformed;
   } else if (!ParseSortOrder(ReadSortSetting(folder), set.sort)) {
     load.status = TemplateLoad::Status::kBadSort;

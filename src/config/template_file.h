@@ -13,6 +13,12 @@ inline constexpr std::int32_t kDefaultThumbSize = 400;
 inline constexpr std::int32_t kMinThumbSize = 16;
 inline constexpr std::int32_t kMaxThumbSize = 4096;
 
+/// The preview size without a "previewsize" setting, and the sizes allowed
+/// besides 0, which turns previews off.
+inline constexpr std::int32_t kDefaultPreviewSize = 2048;
+inline constexpr std::int32_t kMinPreviewSize = 256;
+inline constexpr std::int32_t kMaxPreviewSize = 8192;
+
 /// What a run builds its pages from. Each section ends in CR LF.
 struct TemplateSet {
   std::int32_t listingMode = 0;  // 0 own images, 1 whole tree, 2 page per folder
@@ -27,6 +33,8 @@ struct TemplateSet {
   SortOrder sort;
   // The longest side of a thumbnail: "thumbsize" of the settings file.
   std::int32_t thumbSize = kDefaultThumbSize;
+  // The longest side of a preview: "previewsize"; 0 means no previews.
+  std::int32_t previewSize = kDefaultPreviewSize;
 };
 
 /// Reads a template's text line by line. Lines end at CR LF, a lone CR or a
@@ -55,13 +63,17 @@ bool ParseTemplate(const std::string& text, TemplateSet& set);
 /// kMaxThumbSize, blanks around it allowed; false for anything else.
 bool ParseThumbSize(const std::string& text, std::int32_t& size);
 
+/// The "previewsize" setting: 0, or a whole number from kMinPreviewSize to
+/// kMaxPreviewSize, blanks around it allowed; false for anything else.
+bool ParsePreviewSize(const std::string& text, std::int32_t& size);
+
 /// How loading the template ended.
 struct TemplateLoad {
   enum class Status {
     kLoaded,
     kNotFound,    // no plain file matches the name
     kUnreadable,  // the file cannot be read; reason says why
-    kMalformed,   // ParseTemplate refused its text, or "thumbsize" is no size
+    kMalformed,   // ParseTemplate refused its text, or "thumbsize" or "previewsize" is no size
     kBadSort      // the settings' sort value is none of the known orders
   };
   Status status = Status::kLoaded;

@@ -110,4 +110,22 @@ TEST(TemplateFileTest, ThumbSizeBounds) {
   }
 }
 
+// 0 turns previews off; otherwise both sides of each bound.
+TEST(TemplateFileTest, PreviewSizeBounds) {
+  struct Case {
+    const char* text;
+    bool accepted;
+    std::int32_t size;
+  } cases[] = {
+      {"0", true, 0},     {" 0 ", true, 0},     {"255", false, 7},
+      {"256", true, 256}, {"8192", true, 8192}, {"8193", false, 7},
+      {"-1", false, 7},   {"2048px", false, 7}, {"", false, 7},
+  };
+  for (const auto& c : cases) {
+    std::int32_t size = 7;
+    EXPECT_EQ(ParsePreviewSize(c.text, size), c.accepted) << c.text;
+    EXPECT_EQ(size, c.size) << c.text;
+  }
+}
+
 }  // namespace

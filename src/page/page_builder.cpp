@@ -156,7 +156,7 @@ bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace plac
                std::string& pageFileName, std::string& failure, std::vector<std::string>& notices,
                bool& cancelled) {
   Ancestors ancestors = StartingAncestors(folder);
-  ThumbnailWants wants = PictureWantsOf(set.fileItemText, set.thumbSize);
+  ThumbnailWants wants = PictureWantsOf(set.fileItemText, set.thumbSize, set.previewSize);
   if (!wants.Any()) {
     return BuildPageAt(set, folder, place, "", ancestors, nullptr, pageFileName, failure);
   }

@@ -12,6 +12,8 @@ namespace {
 // The placeholders that need each kind of work.
 const char* const kThumbnailPlaceholders[] = {"[thumb]",  "[thumb\\]",    "[thumb%]",
                                               "[thumb&]", "[thumbwidth]", "[thumbheight]"};
+const char* const kPreviewPlaceholders[] = {"[preview]",  "[preview\\]",    "[preview%]",
+                                            "[preview&]", "[previewwidth]", "[previewheight]"};
 const char* const kFactPlaceholders[] = {"[width]", "[height]", "[exifdate]"};
 
 template <size_t N>
@@ -71,11 +73,16 @@ bool ThroughLink(const std::string& folderPath, const std::string& prefix,
 
 }  // namespace
 
-ThumbnailWants PictureWantsOf(const std::string& fileItemText, std::int32_t thumbSize) {
+ThumbnailWants PictureWantsOf(const std::string& fileItemText, std::int32_t thumbSize,
+                              std::int32_t previewSize) {
   ThumbnailWants wants;
   wants.thumbnails = HoldsAny(fileItemText, kThumbnailPlaceholders);
-  wants.facts = HoldsAny(fileItemText, kFactPlaceholders);
+  bool preview = HoldsAny(fileItemText, kPreviewPlaceholders);
+  wants.previews = preview && previewSize > 0;
+  // With previews off, the picture is shown itself: its size is a fact.
+  wants.facts = HoldsAny(fileItemText, kFactPlaceholders) || (preview && !wants.previews);
   wants.thumbSize = thumbSize;
+  wants.previewSize = previewSize;
   return wants;
 }
 
@@ -107,7 +114,7 @@ void PreparePagePictures(ThumbnailWork& work, const std::string& folderPath,
   bool own = false;
   for (const std::string& image : images)
     own = own || image.find(platform::kSeparator) == std::string::npos;
-  if (work.wants.thumbnails && !own) {
+  if (work.wants.Copies() && !own) {
     pictures.folders.push_back(PrepareThumbnailFolder(work, folderPath, {}, true));
   }
 }
@@ -122,18 +129,23 @@ bool FinishPagePictures(ThumbnailWork& work, const PagePictures& pictures) {
 bool ExpandPictureItem(std::string& item, const std::string& folderPath,
                        const std::string& fileName, const PictureNotes& notes,
                        std::string& failure) {
-  std::string thumb = fileName;
-  if (!notes.thumbnail.empty()) {
-    size_t slash = fileName.rfind(platform::kSeparator);
-    std::string prefix = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
-    thumb = prefix + kThumbnailFolderName + platform::kSeparator + notes.thumbnail;
-  }
+  size_t slash = fileName.rfind(platform::kSeparator);
+  const std::string copies = (slash == std::string::npos ? "" : fileName.substr(0, slash + 1)) +
+                             kThumbnailFolderName + platform::kSeparator;
+  const std::string thumb = notes.thumbnail.empty() ? fileName : copies + notes.thumbnail;
   Step(item, "[thumb]", [&]() -> const std::string& { return thumb; });
   Step(item, "[thumb\\]", [&] { return DoubleBackslashes(thumb); });
   Step(item, "[thumb%]", [&] { return UrlForm(thumb); });
   Step(item, "[thumb&]", [&] { return HtmlForm(thumb); });
   Step(item, "[thumbwidth]", [&] { return SizeText(notes.thumbWidth); });
   Step(item, "[thumbheight]", [&] { return SizeText(notes.thumbHeight); });
+  const std::string preview = notes.preview.empty() ? fileName : copies + notes.preview;
+  Step(item, "[preview]", [&]() -> const std::string& { return preview; });
+  Step(item, "[preview\\]", [&] { return DoubleBackslashes(preview); });
+  Step(item, "[preview%]", [&] { return UrlForm(preview); });
+  Step(item, "[preview&]", [&] { return HtmlForm(preview); });
+  Step(item, "[previewwidth]", [&] { return SizeText(notes.previewWidth); });
+  Step(item, "[previewheight]", [&] { return SizeText(notes.previewHeight); });
   Step(item, "[width]", [&] { return SizeText(notes.width); });
   Step(item, "[height]", [&] { return SizeText(notes.height); });
   if (item.find("[exifdate]") != std::string::npos) {

@@ -12,9 +12,12 @@
 
 /// What a file item text asks of its pictures: thumbnails when it holds
 /// [thumb] [thumb\] [thumb%] [thumb&] [thumbwidth] or [thumbheight] (their
-/// longest side thumbSize); facts when it holds [width] [height] or
-/// [exifdate].
-ThumbnailWants PictureWantsOf(const std::string& fileItemText, std::int32_t thumbSize);
+/// longest side thumbSize); previews when it holds [preview] [preview\]
+/// [preview%] [preview&] [previewwidth] or [previewheight] and previewSize
+/// (their longest side) is not 0; facts when it holds [width] [height] or
+/// [exifdate], or a preview placeholder with previews off.
+ThumbnailWants PictureWantsOf(const std::string& fileItemText, std::int32_t thumbSize,
+                              std::int32_t previewSize);
 
 /// Where the notes of each picture of a page are: per image (in list order) its folder's
 /// number in the thumbnail work and its position there; and those folders.
@@ -33,8 +36,9 @@ void PreparePagePictures(ThumbnailWork& work, const std::string& folderPath,
 bool FinishPagePictures(ThumbnailWork& work, const PagePictures& pictures);
 
 /// Expands, in this order, [thumb] [thumb\] [thumb%] [thumb&] [thumbwidth]
-/// [thumbheight] [width] [height] [exifdate] in an expanded file item. Without
-/// a thumbnail, [thumb] is the picture's own path; unknown sizes are empty;
+/// [thumbheight], the same six of [preview], then [width] [height] [exifdate]
+/// in an expanded file item. Without a thumbnail, [thumb] is the picture's
+/// own path, and without a preview copy [preview]; unknown sizes are empty;
 /// [exifdate] falls back to the file's time. False, with a failure text, when
 /// the file's time is needed but could not be read.
 bool ExpandPictureItem(std::string& item, const std::string& folderPath,

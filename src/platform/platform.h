@@ -237,10 +237,15 @@ enum class CopyFailure {
 };
 
 /// One display copy wanted of a picture: its longest side in pixels (never
-/// enlarged; below 1 counts as 1) and its path without the extension.
+/// enlarged; below 1 counts as 1) and its path without the extension. A
+/// preview lets a JPEG be decoded at any eighth of its size, and is encoded
+/// without optimised Huffman tables (faster; a few per cent larger);
+/// thumbnails made without one keep to the four scales they have always
+/// been made at (1/8, 1/4, 1/2, 1), so their bytes stay the same.
 struct WantedCopy {
   std::int32_t longestSide = 0;
   std::string targetStem;
+  bool preview = false;
 };
 
 /// What became of one wanted copy: written (failure kNone, with its pixel
@@ -254,15 +259,24 @@ struct CopyResult {
 };
 
 /// What one decode of a picture gave: a result per wanted copy, in the order
-/// asked. Facts that only the decoder knows (a video's duration, its
-/// rotation) belong here beside them.
+/// asked, and what the decoder was asked for: the number of decodes (0 or 1)
+/// and the pixel size that decode delivered, before orientation and any
+/// further shrinking. colourConverted says that the picture carried a colour
+/// profile other than sRGB and the copies were converted to sRGB. Facts
+/// that only the decoder knows (a video's duration) belong here beside them.
 struct MediaResult {
   std::vector<CopyResult> copies;
+  int decodes = 0;
+  std::int32_t decodedWidth = 0;
+  std::int32_t decodedHeight = 0;
+  bool colourConverted = false;
 };
 
 /// Decodes the picture once (first frame), at the smallest scale that covers
 /// the largest wanted copy (JPEGs at reduced scale), applies its EXIF
-/// orientation and makes each copy: the largest from the decode, each smaller
+/// orientation, converts its colours to sRGB when it carries another colour
+/// profile (an untagged or sRGB picture keeps its values exactly) and makes
+/// each copy: the largest from the decode, each smaller
 /// one shrunk from the copy just larger. A copy's longest side is its
 /// longestSide, or the picture's own where that is smaller (aspect kept); it
 /// is written atomically (temporary file in the same folder, then rename) to

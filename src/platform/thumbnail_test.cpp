@@ -322,6 +322,57 @@ TEST(Thumbnail, SeveralCopiesComeFromOneCallAsEachWouldAlone) {
   }
 }
 
+// A 2400 x 1600 JPEG is decoded once per call, at the smallest scale the
+// codec offers that covers the largest copy: libjpeg-turbo any eighth for a
+// preview (3/8 gives 900), the four thumbnail scales otherwise; WIC its
+// halves. The decode count is the engine's own, taken where it calls the
+// codec.
+TEST(Thumbnail, OneDecodeAtTheScaleTheLargestCopyNeeds) {
+  TempFolder folder;
+  const std::string picture = std::string(PAGRIMO_SOURCE_DIR) + kSep + "tests" + kSep + "pictures" +
+                              kSep + "previews" + kSep + "scene-2400.jpg";
+  const std::string stem = folder.Text() + kSep;
+  struct Case {
+    std::vector<platform::WantedCopy> wanted;
+    int decodedWidth;  // this port's
+    std::vector<int> widths;
+  };
+#ifdef _WIN32
+  // wine's JPEG codec offers no reduced-scale decode: it decodes in full.
+  const int preview = UnderWine() ? 2400 : 1200, thumbOnly = preview,
+            small = UnderWine() ? 2400 : 300;
+#else
+  const int preview = 900, thumbOnly = 1200, small = 300;
+#endif
+  const Case cases[] = {
+      {{{900, stem + "p", true}, {400, stem + "t", false}}, preview, {900, 400}},
+      {{{700, stem + "q", true}}, preview, {700}},
+      {{{700, stem + "r", false}}, thumbOnly, {700}},
+      {{{300, stem + "s", false}}, small, {300}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.wanted[0].targetStem);
+    MediaResult made;
+    ASSERT_TRUE(platform::MakeDisplayCopies(picture, c.wanted, made));
+    EXPECT_EQ(made.decodes, 1);
+    EXPECT_EQ(made.decodedWidth, c.decodedWidth);
+    EXPECT_EQ(made.decodedHeight, c.decodedWidth * 2 / 3);
+    EXPECT_FALSE(made.colourConverted);
+    for (size_t i = 0; i < c.widths.size(); ++i) {
+      EXPECT_EQ(made.copies[i].width, c.widths[i]);
+      Pixels pixels;
+      std::string reason, file = c.wanted[i].targetStem + ".jpg";
+      ASSERT_TRUE(ReadPixels(file, pixels, reason)) << file << ": " << reason;
+      EXPECT_TRUE(CornerIs(pixels, 1 / 6.0, 1 / 6.0, kRed, 40, false));
+      EXPECT_TRUE(CornerIs(pixels, 5 / 6.0, 5 / 6.0, kBlue, 40, false));
+    }
+  }
+  // Nothing wanted: nothing decoded.
+  MediaResult none;
+  EXPECT_TRUE(platform::MakeDisplayCopies(picture, {}, none));
+  EXPECT_EQ(none.decodes, 0);
+}
+
 TEST(Thumbnail, EachCopyFailsOnItsOwnSide) {
   TempFolder folder;
   std::string stem = folder.Text() + kSep;

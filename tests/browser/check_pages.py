@@ -13,8 +13,15 @@ click on the first tile opens it on that picture without leaving the page, the
 right arrow shows the second, swipes step both ways, Tab stays inside, Esc
 closes it and gives the focus back, the back button and a link with the
 picture's name work, and without scripts the click opens the picture itself.
-Screenshots of the open viewer, light and dark, are saved as viewer-light.png
-and viewer-dark.png.
+The viewer shows each tile's preview, and its "Original" link leads to the
+picture itself.
+
+Last, a page of fourteen camera-sized photos, served over HTTP on localhost:
+stepping through ten of them in the viewer transfers at most 15% of those ten
+originals' bytes (counted from the browser's network events), and no original
+is requested, nor any preview but those of the pictures shown and their
+neighbours. Screenshots of the open viewer, light and dark, are saved as
+viewer-light.png and viewer-dark.png.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Chromium)."""
 import argparse
@@ -28,8 +35,10 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import urllib.parse
+from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
 
 IMAGE_ENDINGS = (".gif", ".jpg", ".jpeg", ".png", ".bmp")
 # Elements the bundled templates write; anything else came from a name.
@@ -39,6 +48,9 @@ TEMPLATE_TAGS = {"html", "head", "meta", "title", "style", "body", "header", "h1
 # Templates that show thumbnails; at most this share of the pictures' weight.
 THUMBNAIL_TEMPLATES = {"template.dat", "tree.dat"}
 THUMBNAIL_SHARE = 0.2
+# Stepping through ten camera photos in the viewer: at most this share of them.
+TRANSFER_SHARE = 0.15
+CAMERA_PHOTOS, CAMERA_STEPS = 14, 10
 AWKWARD = ["a b", "#1", "%41", "&amp", "q?", "it's", "<b>bold", "写真", "x\"y"]
 # Folder names that look like placeholders: shown as they are, they must never
 # pull a list, a count or a path into the page.
@@ -222,6 +234,9 @@ INSPECT = """(async () => {
     links: [...document.querySelectorAll('a[href]')].map(a => a.href),
     tags: [...new Set([...document.querySelectorAll('*')].map(e => e.localName))],
     figures: document.querySelectorAll('figure').length,
+    tiles: [...document.querySelectorAll('figure > a')].map(a => ({
+      preview: a.dataset.preview ? new URL(a.dataset.preview, location.href).href : null,
+      pw: Number(a.dataset.pw), ph: Number(a.dataset.ph)})),
     text: document.body.innerText,
     title: document.title,
     heading: document.querySelector('h1') ? document.querySelector('h1').innerText : null,
@@ -250,6 +265,10 @@ def check_thumbnails(page, data):
             failures.append(f"{page}: thumbnail wider than 400 pixels: {image['src']}")
     pictures = [file_url_path(link) for link in data["links"]
                 if link.lower().endswith(IMAGE_ENDINGS)]
+    for tile in data["tiles"]:
+        path = file_url_path(tile["preview"] or "")
+        if not path or not os.path.isfile(path) or not 0 < max(tile["pw"], tile["ph"]) <= 2048:
+            failures.append(f"{page}: no preview of at most 2048 pixels: {tile}")
     thumbs = sum(os.path.getsize(p) for p in shown if p and os.path.isfile(p))
     full = sum(os.path.getsize(p) for p in pictures if p and os.path.isfile(p))
     if full == 0 or thumbs > THUMBNAIL_SHARE * full:
@@ -410,8 +429,10 @@ VIEWER = """(() => {
   if (!d || d.hidden || d.offsetParent === null && getComputedStyle(d).position !== 'fixed')
     return null;
   const img = d.querySelector('img');
+  const original = [...d.querySelectorAll('a')].filter(a => /^Original/.test(a.innerText));
   return {modal: d.getAttribute('aria-modal'), label: d.getAttribute('aria-label'),
           src: img.src, loaded: img.complete && img.naturalWidth > 0, text: d.innerText,
+          original: original.map(a => ({href: a.href, text: a.innerText})),
           focusInside: d.contains(document.activeElement), hash: location.hash,
           page: location.href.split('#')[0], marker: window.pagrimoMarker === 1};
 })()"""
@@ -424,6 +445,8 @@ def check_viewer(browser, page, out, shots):
     open_page(browser, url)
     tiles = evaluate(browser, """[...document.querySelectorAll('figure > a')].map(a => ({
         href: a.href, raw: a.getAttribute('href'), name: a.dataset.name,
+        preview: a.dataset.preview && new URL(a.dataset.preview, location.href).href,
+        size: a.dataset.width + ' \u00d7 ' + a.dataset.height,
         caption: a.parentNode.querySelector('figcaption').innerText}))""")
     if len(tiles) < 2:
         return [f"{page}: fewer than two tiles to page through"]
@@ -432,10 +455,12 @@ def check_viewer(browser, page, out, shots):
         if " \u00b7 " + want not in tile["caption"]:
             failures.append(f"{page}: the tile of {tile['name']} does not show {want}: "
                             f"{tile['caption']!r}")
+    if not all(tile["preview"] for tile in tiles):
+        return [f"{page}: a tile without a preview: {tiles}"]
     first, second = tiles[0], tiles[1]
     evaluate(browser, "window.pagrimoMarker = 1")
     click(browser, "figure > a")
-    view = wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(first['href'])} && v)"
+    view = wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(first['preview'])} && v)"
                                f"({VIEWER})")
     if not view:
         return [f"{page}: a click on the first tile did not open the viewer on it: "
@@ -450,9 +475,15 @@ def check_viewer(browser, page, out, shots):
     if first["name"] not in view["text"] or first_size not in view["text"]:
         failures.append(f"{page}: name and size ({first_size}) not shown under the picture: "
                         f"{view['text']!r}")
+    # The info line offers the original: the picture itself, its pixel size and its weight.
+    offer = view["original"]
+    if (len(offer) != 1 or offer[0]["href"] != first["href"] or first["size"] not in offer[0]["text"]
+            or first_size not in offer[0]["text"]):
+        failures.append(f"{page}: no link \"Original\" to {first['href']} ({first['size']}, "
+                        f"{first_size}): {offer}")
 
     press(browser, "ArrowRight")
-    view = wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(second['href'])} && v)"
+    view = wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(second['preview'])} && v)"
                                f"({VIEWER})")
     if not view or second["name"] not in view["text"]:
         failures.append(f"{page}: the right arrow did not show the second picture: "
@@ -460,8 +491,8 @@ def check_viewer(browser, page, out, shots):
     # A swipe to the left shows the next picture, one to the right the one before.
     for dx, want in ((-200, tiles[2 % len(tiles)]), (200, second)):
         swipe(browser, dx)
-        if not wait_until(browser, f"(v => v && v.src === {json.dumps(want['href'])})({VIEWER})"):
-            failures.append(f"{page}: a swipe by {dx} did not show {want['href']}: "
+        if not wait_until(browser, f"(v => v && v.src === {json.dumps(want['preview'])})({VIEWER})"):
+            failures.append(f"{page}: a swipe by {dx} did not show {want['preview']}: "
                             f"{evaluate(browser, VIEWER)}")
     for shift in (False, False, False, True, True):
         press(browser, "Tab", shift)
@@ -496,7 +527,7 @@ def check_viewer(browser, page, out, shots):
 
     # Keyboard only: Enter on the focused tile opens it; the back button closes.
     press(browser, "Enter")
-    if not wait_until(browser, f"(v => v && v.src === {json.dumps(second['href'])})({VIEWER})"):
+    if not wait_until(browser, f"(v => v && v.src === {json.dumps(second['preview'])})({VIEWER})"):
         failures.append(f"{page}: Enter on the focused tile did not open the viewer")
     history = browser.page("Page.getNavigationHistory")
     back = history["entries"][history["currentIndex"] - 1]["id"]
@@ -507,7 +538,7 @@ def check_viewer(browser, page, out, shots):
     # A link that names the picture opens the page with the viewer on it.
     open_page(browser, "about:blank")
     open_page(browser, url + "#" + second["raw"])
-    if not wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(second['href'])})"
+    if not wait_until(browser, f"(v => v && v.loaded && v.src === {json.dumps(second['preview'])})"
                                f"({VIEWER})"):
         failures.append(f"{page}: the address #{second['raw']} did not open the viewer")
 
@@ -523,6 +554,115 @@ def check_viewer(browser, page, out, shots):
                             f"not to {first['href']}")
     finally:
         browser.page("Emulation.setScriptExecutionDisabled", {"value": False})
+    return failures
+
+
+def make_camera_photos(folder):
+    """CAMERA_PHOTOS copies of a 12-megapixel JPEG of 5 to 6 MB: fine grain in
+    each channel, which costs a camera picture its bytes and a screen-sized
+    copy much less. Made once with vips; False when vips is missing."""
+    if not shutil.which("vips"):
+        return False
+    os.makedirs(folder)
+    layers = []
+    for seed in (1, 2, 3):
+        noise, layer = (os.path.join(folder, f"{kind}{seed}.v") for kind in ("noise", "layer"))
+        subprocess.run(["vips", "gaussnoise", noise, "4000", "3000", "--mean", "128",
+                        "--sigma", "8", "--seed", str(seed)], check=True)
+        subprocess.run(["vips", "cast", noise, layer, "uchar"], check=True)
+        layers.append(layer)
+    joined, photo = os.path.join(folder, "joined.v"), os.path.join(folder, "photo.v")
+    subprocess.run(["vips", "bandjoin", " ".join(layers), joined], check=True)
+    subprocess.run(["vips", "copy", joined, photo, "--interpretation", "srgb"], check=True)
+    first = os.path.join(folder, "IMG_0001.JPG")
+    subprocess.run(["vips", "jpegsave", photo, first, "--Q", "90"], check=True)
+    for name in os.listdir(folder):
+        if name.endswith(".v"):
+            os.remove(os.path.join(folder, name))
+    for i in range(2, CAMERA_PHOTOS + 1):
+        shutil.copyfile(first, os.path.join(folder, f"IMG_{i:04d}.JPG"))
+    return True
+
+
+class QuietHandler(SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def check_transfer(browser, work, program, bundle):
+    """Steps through CAMERA_STEPS camera photos in the viewer of template.dat,
+    served over HTTP, and counts the bytes of every response meanwhile."""
+    folder = os.path.join(work, "camera")
+    if not make_camera_photos(folder):
+        return ["camera photos: vips (Debian's libvips-tools) is needed to make them"]
+    app = os.path.join(work, "app-camera")
+    os.makedirs(app)
+    shutil.copy(program, app)
+    shutil.copy(os.path.join(bundle, "template.dat"), app)
+    with open(os.path.join(app, "pagrimo.ini"), "w") as f:
+        f.write("[Pagrimo]\ndefault=template.dat\n")
+    run = subprocess.run([os.path.join(app, os.path.basename(program)), folder],
+                         capture_output=True, timeout=180)
+    if run.returncode != 0:
+        return [f"camera photos: exit {run.returncode}: {run.stderr!r}"]
+    server = ThreadingHTTPServer(
+        ("127.0.0.1", 0), lambda *a: QuietHandler(*a, directory=folder))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    base = f"http://127.0.0.1:{server.server_address[1]}/"
+    originals = {base + n: os.path.getsize(os.path.join(folder, n))
+                 for n in os.listdir(folder) if n.endswith(".JPG")}
+    failures = []
+    try:
+        browser.page("Network.enable")
+        browser.page("Network.setCacheDisabled", {"cacheDisabled": False})
+        open_page(browser, base + "index.html")
+        tiles = evaluate(browser, """[...document.querySelectorAll('figure > a')].map(a => ({
+            href: a.href, preview: new URL(a.dataset.preview, location.href).href}))""")
+        # The tiles' thumbnails load first; what counts starts with the click.
+        wait_until(browser, "[...document.images].every(i => i.complete)")
+        mark = len(browser.events)
+        click(browser, "figure > a")
+        for step, tile in enumerate(tiles[:CAMERA_STEPS]):
+            if step:
+                press(browser, "ArrowRight")
+            if not wait_until(browser, f"(v => v && v.loaded && v.src === "
+                                       f"{json.dumps(tile['preview'])})({VIEWER})", timeout=30):
+                failures.append(f"camera photos: step {step + 1} did not show {tile['preview']}: "
+                                f"{evaluate(browser, VIEWER)}")
+                break
+        # Let the preloads of the last step finish.
+        deadline = time.time() + 10
+        while True:
+            events = browser.events[mark:]
+            started = {e["params"]["requestId"]: e["params"]["request"]["url"] for e in events
+                       if e.get("method") == "Network.requestWillBeSent"}
+            ended = {e["params"]["requestId"]: e for e in events if e.get("method") in
+                     ("Network.loadingFinished", "Network.loadingFailed")}
+            if set(started) <= set(ended) or time.time() > deadline:
+                break
+            time.sleep(0.2)
+            evaluate(browser, "1")  # reads the events that arrived meanwhile
+    finally:
+        browser.page("Network.disable")
+        server.shutdown()
+        server.server_close()
+    sent = sum(e["params"].get("encodedDataLength", 0) for e in ended.values()
+               if e["method"] == "Network.loadingFinished")
+    full = sum(originals[tile["href"]] for tile in tiles[:CAMERA_STEPS])
+    asked = sorted(url for url in started.values() if url in originals)
+    if asked:
+        failures.append(f"camera photos: the viewer requested originals: {asked}")
+    # Only the pictures shown and their neighbours (the one after the last
+    # and the one before the first) are loaded ahead.
+    near = {tile["preview"] for tile in tiles[:CAMERA_STEPS + 1] + tiles[-1:]}
+    ahead = sorted(url for url in started.values() if ".preview." in url and url not in near)
+    if ahead:
+        failures.append(f"camera photos: previews beyond the neighbours were loaded: {ahead}")
+    if not started or sent > TRANSFER_SHARE * full:
+        failures.append(f"camera photos: {CAMERA_STEPS} steps transferred {sent} bytes, "
+                        f"more than {TRANSFER_SHARE:.0%} of the originals' {full}")
+    print(f"camera photos: {CAMERA_STEPS} steps in the viewer transferred {sent} bytes in "
+          f"{len(ended)} responses, {sent / full:.1%} of the originals' {full}")
     return failures
 
 
@@ -596,6 +736,7 @@ def main():
                     top = [p for p in pages if os.path.dirname(p) == root]
                     failures += check_viewer(browser, top[0], args.out, template == "tree.dat")
                     viewers_checked += 1
+            failures += check_transfer(browser, work, args.program, args.bundle)
         finally:
             browser.close()
     for failure in failures:

@@ -203,4 +203,6 @@ bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& 
   return true;
 }
 
+bool UnderWine() { return false; }
+
 }  // namespace testing_support

@@ -157,4 +157,9 @@ void SetWriteTime(const std::filesystem::path& file, std::int64_t seconds) {
 
 bool MakeLink(const std::filesystem::path&, const std::filesystem::path&) { return false; }
 
+bool UnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace testing_support

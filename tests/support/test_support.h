@@ -85,6 +85,11 @@ std::string InSystemCodePage(const std::string& utf8);
 /// platform cannot: on Windows links need a privilege, and wine makes none.
 bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& link);
 
+/// True when the tests run under wine, whose imaging component lacks some of
+/// Windows' (no reduced-scale JPEG decode, no colour management); always
+/// false on POSIX.
+bool UnderWine();
+
 /// A template file's text from its lines, each ended by CR LF, with the
 /// UTF-8 byte order mark in front when utf8 is set.
 std::string TemplateText(const std::vector<std::string>& lines, bool utf8 = false);

@@ -5,6 +5,8 @@
 //   2. Replacing a page: a temporary file beside it, written, flushed when it
 //      replaces a page, renamed over it, the folder flushed after; a page
 //      that already holds the bytes is left alone.
+//   3. Display copies: written atomically the same way (unflushed: a copy can
+//      be made again), and the thumbnail folder.
 #include "platform/posix/files.h"
 
 #include <cerrno>
@@ -253,6 +255,55 @@ bool WriteWhole(int fd, const char* data, std::size_t size) {
     size -= static_cast<size_t>(put);
   }
   return true;
+}
+
+// 3. Display copies -----------------------------------------------------------
+
+bool WriteFileAtomically(const std::string& target, const void* bytes, size_t size, mode_t mode,
+                         std::string& reason) {
+  size_t slash = target.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  int dir = OpenAnyPath(folder, O_RDONLY | O_DIRECTORY);
+  if (dir < 0) return reason = std::strerror(errno), false;
+  std::string temp;
+  posix::UniqueFd file = CreateTemporary(dir, temp, mode);
+  if (!file.Valid()) {
+    reason = std::strerror(errno);
+    close(dir);
+    return false;
+  }
+  int error = 0;
+  if (!WriteWhole(file.fd, static_cast<const char*>(bytes), size)) error = errno ? errno : EIO;
+  if (fchmod(file.fd, mode) != 0 && error == 0) error = errno;
+  if (file.Close() != 0 && error == 0) error = errno;
+  if (error == 0 && renameat(dir, temp.c_str(), dir, name.c_str()) != 0) error = errno;
+  if (error != 0) {
+    unlinkat(dir, temp.c_str(), 0);
+    reason = std::strerror(error);
+  }
+  close(dir);
+  return error == 0;
+}
+
+bool MakeThumbnailFolder(const std::string& path, std::string& reason) {
+  size_t slash = path.find_last_not_of('/');
+  std::string trimmed = slash == std::string::npos ? path : path.substr(0, slash + 1);
+  size_t cut = trimmed.rfind('/');
+  std::string parent = cut == std::string::npos ? "." : trimmed.substr(0, cut + 1);
+  std::string name = cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
+  int dir = OpenAnyPath(parent, O_RDONLY | O_DIRECTORY);
+  if (dir < 0) return reason = std::strerror(errno), false;
+  bool ok = mkdirat(dir, name.c_str(), 0777) == 0 || errno == EEXIST;
+  int error = errno;
+  struct stat st;
+  if (ok && (fstatat(dir, name.c_str(), &st, 0) != 0 || !S_ISDIR(st.st_mode))) {
+    ok = false;
+    error = ENOTDIR;
+  }
+  close(dir);
+  if (!ok) reason = std::strerror(error);
+  return ok;
 }
 
 }  // namespace platform

@@ -23,4 +23,10 @@ posix::UniqueFd CreateTemporary(int dir, std::string& name, mode_t mode);
 /// Writes all of data, retrying short writes; false with errno set.
 bool WriteWhole(int fd, const char* data, std::size_t size);
 
+/// Writes bytes to target through a new temporary file in its folder, given
+/// the mode and renamed over target only when complete; on failure nothing
+/// is left behind and reason holds the system's text.
+bool WriteFileAtomically(const std::string& target, const void* bytes, std::size_t size,
+                         mode_t mode, std::string& reason);
+
 }  // namespace platform

@@ -9,10 +9,12 @@
 //      APP1 and APP2 segments, then the rows at the chosen scale.
 #include "platform/posix/jpeg.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
 // jerror.h after jpeglib.h: it names the warning codes.
@@ -47,21 +49,23 @@ void Quiet(j_common_ptr) {}
 
 // ---- 2. The scale ---------------------------------------------------------------
 
-// The scales offered, in eighths, smallest first: libjpeg-turbo decodes any
-// n/8 (1 to 16) through its DCT scaling; these four are its fastest.
+// The scales thumbnails have always been made at, in eighths, smallest
+// first; libjpeg-turbo decodes any n/8 (1 to 16) through its DCT scaling.
 constexpr unsigned kEighths[] = {1, 2, 4, 8};
 
 }  // namespace
 
-void ChooseScale(double w, double h, int maxSide, unsigned& num, unsigned& denom) {
+void ChooseScale(double w, double h, int maxSide, bool anyEighth, unsigned& num, unsigned& denom) {
   // The largest copy's size (a quarter turn swaps both sides alike), then the
   // smallest scale that covers it.
   double longest = w > h ? w : h;
   double factor = longest > maxSide ? maxSide / longest : 1.0;
   double needW = w * factor, needH = h * factor;
   unsigned eighths = 8;
-  for (unsigned n : kEighths) {
-    if (w * n / 8 >= needW && h * n / 8 >= needH) {
+  for (unsigned n = 1; n < 8; ++n) {
+    bool offered =
+        anyEighth || std::find(std::begin(kEighths), std::end(kEighths), n) != std::end(kEighths);
+    if (offered && w * n / 8 >= needW && h * n / 8 >= needH) {
       eighths = n;
       break;
     }
@@ -73,7 +77,8 @@ void ChooseScale(double w, double h, int maxSide, unsigned& num, unsigned& denom
 
 // ---- 3. Decoding ---------------------------------------------------------------
 
-bool DecodeJpegScaled(const std::string& bytes, int maxSide, JpegPixels& out, std::string& reason) {
+bool DecodeJpegScaled(const std::string& bytes, int maxSide, bool anyEighth, JpegPixels& out,
+                      std::string& reason) {
   jpeg_decompress_struct info;
   JpegError error;
   info.err = jpeg_std_error(&error.manager);
@@ -102,7 +107,8 @@ bool DecodeJpegScaled(const std::string& bytes, int maxSide, JpegPixels& out, st
     out.icc.assign(reinterpret_cast<const char*>(icc), iccSize);
     std::free(icc);
   }
-  ChooseScale(info.image_width, info.image_height, maxSide, info.scale_num, info.scale_denom);
+  ChooseScale(info.image_width, info.image_height, maxSide, anyEighth, info.scale_num,
+              info.scale_denom);
   if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
     info.out_color_space = JCS_CMYK;
   } else if (info.jpeg_color_space == JCS_GRAYSCALE) {

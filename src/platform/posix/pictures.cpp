@@ -7,12 +7,13 @@
 //      bmp.cpp, both then shrunk by vips from memory; PNGs and GIFs are read
 //      by vips_thumbnail through the descriptor (first frame only). All at the
 //      size of the largest copy; EXIF orientation applied.
-//   3. The copies: colour made sRGB 8-bit, alpha kept only where some pixel
-//      is not opaque; each smaller copy shrunk from the one just larger.
+//   3. The copies: an embedded profile other than sRGB converted to sRGB
+//      (lcms, through vips), colour made sRGB 8-bit, alpha kept only where
+//      some pixel is not opaque; each smaller copy shrunk from the one just
+//      larger.
 //   4. Writing: JPEG (quality 85) or, when the copy has transparency, PNG,
-//      without metadata, into a temporary file beside the target that is
-//      renamed over it only when complete.
-//   5. The seam: MakeDisplayCopies and the thumbnail folder.
+//      without metadata, written atomically (files.cpp).
+//   5. The seam: MakeDisplayCopies.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,9 +25,11 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/copies.h"
+#include "platform/icc_profile.h"
 #include "platform/platform.h"
 #include "platform/posix/bmp.h"
 #include "platform/posix/files.h"
@@ -141,8 +144,9 @@ bool ShrinkPixels(const JpegPixels& pixels, VipsInterpretation space, int maxSid
 }
 
 // The picture shrunk to fit maxSide and turned upright (settled by the
-// caller), or false with the reason.
-bool Decode(const std::string& picture, int maxSide, ImageRef& result, std::string& reason) {
+// caller), or false with the reason. Counts the decode in stats.
+bool Decode(const std::string& picture, int maxSide, bool anyEighth, ImageRef& result,
+            MediaResult& stats, std::string& reason) {
   int fd = OpenAnyPath(picture, O_RDONLY);
   if (fd < 0) return reason = std::strerror(errno), false;
   unsigned char head[8];
@@ -165,17 +169,21 @@ bool Decode(const std::string& picture, int maxSide, ImageRef& result, std::stri
     if (!ReadAll(fd, bytes)) {
       reason = std::strerror(errno);
     } else if (kind == Kind::kBmp) {
+      ++stats.decodes;
       decoded = DecodeBmp(bytes, pixels.samples, pixels.width, pixels.height, pixels.bands, reason);
-    } else if ((decoded = DecodeJpegScaled(bytes, maxSide, pixels, reason))) {
+    } else if (++stats.decodes,
+               (decoded = DecodeJpegScaled(bytes, maxSide, anyEighth, pixels, reason))) {
       space = pixels.bands == 1   ? VIPS_INTERPRETATION_B_W
               : pixels.bands == 4 ? VIPS_INTERPRETATION_CMYK
                                   : VIPS_INTERPRETATION_sRGB;
     }
+    stats.decodedWidth = pixels.width, stats.decodedHeight = pixels.height;
     if (decoded && !ShrinkPixels(pixels, space, maxSide, thumb)) reason = VipsReason();
   } else {
     // vips reads the file already open here through its /proc name, so a path
     // of any length works and the file sniffed is the file decoded.
     std::string name = "/proc/self/fd/" + std::to_string(fd);
+    ++stats.decodes;
     if (vips_thumbnail(name.c_str(), &thumb.image, maxSide, "height", maxSide, "size",
                        VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_TRUNCATED, nullptr) != 0) {
       thumb.Reset(nullptr);
@@ -184,6 +192,10 @@ bool Decode(const std::string& picture, int maxSide, ImageRef& result, std::stri
       thumb.Reset(vips_image_copy_memory(thumb.image));
     }
     if (!thumb.image) reason = VipsReason();
+    if (thumb.image) {
+      stats.decodedWidth = vips_image_get_width(thumb.image);
+      stats.decodedHeight = vips_image_get_height(thumb.image);
+    }
   }
   close(fd);
   if (!thumb.image) return false;
@@ -193,6 +205,30 @@ bool Decode(const std::string& picture, int maxSide, ImageRef& result, std::stri
 }
 
 // ---- 3. The copies ----------------------------------------------------------
+
+// Converts a picture whose embedded profile is not sRGB to sRGB, so that its
+// copies (which carry no profile) look as the original does in a
+// colour-managed viewer. Untagged and sRGB pictures are left exactly as they
+// are; a profile that cannot be applied leaves the values unchanged too.
+void ToSrgb(ImageRef& thumb, bool& converted) {
+  const void* data = nullptr;
+  size_t size = 0;
+  if (vips_image_get_typeof(thumb.image, VIPS_META_ICC_NAME) == 0 ||
+      vips_image_get_blob(thumb.image, VIPS_META_ICC_NAME, &data, &size) != 0 ||
+      IsSrgbProfile(std::string_view(static_cast<const char*>(data), size))) {
+    vips_error_clear();
+    return;
+  }
+  VipsImage* next = nullptr;
+  if (vips_icc_transform(thumb.image, &next, "srgb", "embedded", TRUE, "intent",
+                         VIPS_INTENT_RELATIVE, "depth", 8, nullptr) != 0) {
+    vips_error_clear();
+    return;
+  }
+  vips_image_remove(next, VIPS_META_ICC_NAME);
+  thumb.Reset(next);
+  converted = true;
+}
 
 // Makes a shrunken picture sRGB, 8 bits per channel (greyscale, CMYK and
 // 16-bit pictures converted), with alpha only when it carries something (a
@@ -249,49 +285,25 @@ bool ShrinkCopy(VipsImage* larger, int maxSide, ImageRef& copy, std::string& rea
 
 // ---- 4. Writing -------------------------------------------------------------
 
-// Writes bytes to folder/name through a new temporary file in that folder.
-bool WriteAtomically(const std::string& target, const void* bytes, size_t size,
-                     std::string& reason) {
-  size_t slash = target.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  int dir = OpenAnyPath(folder, O_RDONLY | O_DIRECTORY);
-  if (dir < 0) return reason = std::strerror(errno), false;
-  std::string temp;
-  posix::UniqueFd file = CreateTemporary(dir, temp, g_fileMode);
-  if (!file.Valid()) {
-    reason = std::strerror(errno);
-    close(dir);
-    return false;
-  }
-  int error = 0;
-  if (!WriteWhole(file.fd, static_cast<const char*>(bytes), size)) error = errno ? errno : EIO;
-  if (fchmod(file.fd, g_fileMode) != 0 && error == 0) error = errno;
-  if (file.Close() != 0 && error == 0) error = errno;
-  if (error == 0 && renameat(dir, temp.c_str(), dir, name.c_str()) != 0) error = errno;
-  if (error != 0) {
-    unlinkat(dir, temp.c_str(), 0);
-    reason = std::strerror(error);
-  }
-  close(dir);
-  return error == 0;
-}
-
-// Encodes one settled copy and writes it to stem plus its extension.
-void WriteCopy(VipsImage* image, const std::string& stem, CopyResult& copy) {
+// Encodes one settled copy and writes it to stem plus its extension. A
+// preview's JPEG keeps libjpeg's standard Huffman tables: optimising them is
+// a second pass over every coefficient of a large picture, which costs more
+// time than the few per cent of bytes it saves (thumbnails keep theirs).
+void WriteCopy(VipsImage* image, const std::string& stem, bool optimise, CopyResult& copy) {
   bool alpha = vips_image_get_bands(image) == 4;
   void* bytes = nullptr;
   size_t size = 0;
   int status =
       alpha ? vips_pngsave_buffer(image, &bytes, &size, "compression", 6, "strip", TRUE, nullptr)
             : vips_jpegsave_buffer(image, &bytes, &size, "Q", 85, "strip", TRUE, "optimize_coding",
-                                   TRUE, nullptr);
+                                   optimise ? TRUE : FALSE, nullptr);
   if (status != 0) {
     copy.failure = CopyFailure::kPicture;
     copy.reason = VipsReason();
     return;
   }
-  bool written = WriteAtomically(stem + (alpha ? ".png" : ".jpg"), bytes, size, copy.reason);
+  bool written =
+      WriteFileAtomically(stem + (alpha ? ".png" : ".jpg"), bytes, size, g_fileMode, copy.reason);
   g_free(bytes);
   if (!written) {
     copy.failure = CopyFailure::kTarget;
@@ -308,6 +320,7 @@ void WriteCopy(VipsImage* image, const std::string& stem, CopyResult& copy) {
 
 bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>& wanted,
                        MediaResult& result) {
+  result = MediaResult{};
   result.copies.assign(wanted.size(), CopyResult{});
   if (wanted.empty()) return true;
   auto side = [&](size_t i) { return CopySide(wanted[i]); };
@@ -316,7 +329,10 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
   StartVips();
   ImageRef larger;
   std::string reason = "the image library cannot start";
-  if (!g_vipsReady || !Decode(picture, side(order[0]), larger, reason) || !Settle(larger, reason)) {
+  bool anyEighth = false;
+  for (const WantedCopy& copy : wanted) anyEighth = anyEighth || copy.preview;
+  if (!g_vipsReady || !Decode(picture, side(order[0]), anyEighth, larger, result, reason) ||
+      (ToSrgb(larger, result.colourConverted), !Settle(larger, reason))) {
     for (CopyResult& copy : result.copies)
       copy.failure = CopyFailure::kPicture, copy.reason = reason;
     return false;
@@ -334,7 +350,8 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
       larger.Reset(smaller.image);
       smaller.image = nullptr;
     }
-    WriteCopy(larger.image, wanted[order[at]].targetStem, copy);
+    const WantedCopy& want = wanted[order[at]];
+    WriteCopy(larger.image, want.targetStem, !want.preview, copy);
     all = all && copy.failure == CopyFailure::kNone;
     // A smaller copy follows: it reads these pixels computed once.
     if (at + 1 < order.size()) {
@@ -343,26 +360,6 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
     }
   }
   return all;
-}
-
-bool MakeThumbnailFolder(const std::string& path, std::string& reason) {
-  size_t slash = path.find_last_not_of('/');
-  std::string trimmed = slash == std::string::npos ? path : path.substr(0, slash + 1);
-  size_t cut = trimmed.rfind('/');
-  std::string parent = cut == std::string::npos ? "." : trimmed.substr(0, cut + 1);
-  std::string name = cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
-  int dir = OpenAnyPath(parent, O_RDONLY | O_DIRECTORY);
-  if (dir < 0) return reason = std::strerror(errno), false;
-  bool ok = mkdirat(dir, name.c_str(), 0777) == 0 || errno == EEXIST;
-  int error = errno;
-  struct stat st;
-  if (ok && (fstatat(dir, name.c_str(), &st, 0) != 0 || !S_ISDIR(st.st_mode))) {
-    ok = false;
-    error = ENOTDIR;
-  }
-  close(dir);
-  if (!ok) reason = std::strerror(error);
-  return ok;
 }
 
 }  // namespace platform

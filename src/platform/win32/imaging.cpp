@@ -6,7 +6,8 @@
 //      thread, both released when the thread ends.
 //   3. Decoding: first frame; JPEGs decoded at reduced scale through
 //      IWICBitmapSourceTransform where the codec offers it, to no less than
-//      the largest copy; converted to premultiplied BGRA, scaled (Fant),
+//      the largest copy; an embedded profile other than sRGB converted to
+//      sRGB (IWICColorTransform); converted to premultiplied BGRA, scaled (Fant),
 //      turned upright by the EXIF orientation (IWICBitmapFlipRotator), and
 //      copied out as plain BGRA.
 //   4. Smaller copies: scaled (Fant) from the larger copy's pixels.
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/icc_profile.h"
 #include "platform/orientation.h"
 
 namespace platform::win32 {
@@ -174,6 +176,52 @@ HRESULT ReducedSource(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
   return S_OK;
 }
 
+// The frame's embedded colour profile, when it is one other than sRGB, as a
+// transform of source to sRGB in *out; source itself otherwise, also when
+// the codec or the transform cannot do it (the values then stay as stored).
+void ToSrgb(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, IWICBitmapSource* source,
+            IWICBitmapSource** out, bool& converted) {
+  *out = source;
+  source->AddRef();
+  UINT count = 0;
+  if (FAILED(frame->GetColorContexts(0, nullptr, &count)) || count == 0 || count > 16) return;
+  std::vector<IWICColorContext*> contexts(count, nullptr);
+  for (auto& context : contexts)
+    if (FAILED(factory->CreateColorContext(&context))) context = nullptr;
+  IWICColorContext* profile = nullptr;
+  UINT got = 0;
+  bool all = true;
+  for (auto* context : contexts) all = all && context != nullptr;
+  if (all && SUCCEEDED(frame->GetColorContexts(count, contexts.data(), &got))) {
+    for (UINT i = 0; i < got && !profile; ++i) {
+      WICColorContextType type{};
+      if (SUCCEEDED(contexts[i]->GetType(&type)) && type == WICColorContextProfile)
+        profile = contexts[i];
+    }
+  }
+  UINT size = 0;
+  std::string bytes;
+  if (profile && SUCCEEDED(profile->GetProfileBytes(0, nullptr, &size)) && size > 0 &&
+      size < (64u << 20)) {
+    bytes.resize(size);
+    if (FAILED(profile->GetProfileBytes(size, reinterpret_cast<BYTE*>(bytes.data()), &size)))
+      bytes.clear();
+  }
+  Com<IWICColorContext> srgb;
+  Com<IWICColorTransform> transform;
+  if (!bytes.empty() && !IsSrgbProfile(bytes) && SUCCEEDED(factory->CreateColorContext(&srgb)) &&
+      SUCCEEDED(srgb->InitializeFromExifColorSpace(1)) &&
+      SUCCEEDED(factory->CreateColorTransformer(&transform)) &&
+      SUCCEEDED(transform->Initialize(source, profile, srgb.p, GUID_WICPixelFormat32bppBGRA))) {
+    source->Release();
+    *out = transform.p;
+    transform.p = nullptr;
+    converted = true;
+  }
+  for (auto* context : contexts)
+    if (context) context->Release();
+}
+
 // The scaled bitmap as straight BGRA, turned upright through the flip
 // rotator (or left as stored when useRotator is false).
 HRESULT CopyOut(IWICImagingFactory* factory, IWICBitmapSource* scaled, int orientation,
@@ -253,8 +301,10 @@ HRESULT Decode(IWICImagingFactory* factory, HANDLE file, const std::vector<unsig
   Fit(out.shownW, out.shownH, maxSide, outW, outH);
   UINT storedW = turned ? outH : outW, storedH = turned ? outW : outH;
 
-  Com<IWICBitmapSource> source;
-  hr = ReducedSource(factory, frame.p, storedW, storedH, &source);
+  Com<IWICBitmapSource> reduced, source;
+  hr = ReducedSource(factory, frame.p, storedW, storedH, &reduced);
+  if (SUCCEEDED(hr)) hr = reduced->GetSize(&out.decodedW, &out.decodedH);
+  if (SUCCEEDED(hr)) ToSrgb(factory, frame.p, reduced.p, &source, out.colourConverted);
   Com<IWICFormatConverter> premultiplied;
   Com<IWICBitmapScaler> scaler;
   if (SUCCEEDED(hr)) hr = Scaled(factory, source.p, storedW, storedH, premultiplied, scaler);

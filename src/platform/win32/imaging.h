@@ -45,13 +45,16 @@ bool IsKnownPicture(const unsigned char* head, DWORD size);
 /// A picture decoded and scaled for one copy, upright.
 struct Decoded {
   UINT width = 0, height = 0;
-  std::vector<BYTE> bgra;       // top row first, 4 bytes a pixel, straight alpha
-  UINT shownW = 0, shownH = 0;  // the whole picture's size as displayed
+  std::vector<BYTE> bgra;           // top row first, 4 bytes a pixel, straight alpha
+  UINT shownW = 0, shownH = 0;      // the whole picture's size as displayed
+  UINT decodedW = 0, decodedH = 0;  // the size the codec decoded it at (as stored)
+  bool colourConverted = false;     // its profile, not sRGB, was converted to sRGB
 };
 
 /// Decodes the open picture file, whose first bytes are head (enough for a
 /// JPEG's EXIF segment), for a copy whose longest side is maxSide (never
-/// enlarged; the sides rounded from the displayed size). The codec's error
+/// enlarged; the sides rounded from the displayed size), its colours
+/// converted to sRGB when it carries another profile. The codec's error
 /// when the picture cannot be decoded.
 HRESULT Decode(IWICImagingFactory* factory, HANDLE file, const std::vector<unsigned char>& head,
                int maxSide, Decoded& out);

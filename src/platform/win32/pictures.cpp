@@ -170,6 +170,7 @@ bool DecodePicture(const std::string& picture, int maxSide, IWICImagingFactory*&
 
 bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>& wanted,
                        MediaResult& result) {
+  result = MediaResult{};
   result.copies.assign(wanted.size(), CopyResult{});
   if (wanted.empty()) return true;
   auto side = [&](size_t i) { return CopySide(wanted[i]); };
@@ -178,7 +179,14 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
   IWICImagingFactory* factory = nullptr;
   Decoded larger;
   std::string reason;
-  if (!DecodePicture(picture, side(order[0]), factory, larger, reason)) {
+  // WIC's JPEG codec offers 1/2, 1/4 and 1/8 only: a preview's decode
+  // takes the closest of those, whatever WantedCopy::preview allows.
+  bool decoded = DecodePicture(picture, side(order[0]), factory, larger, reason);
+  result.decodes = larger.decodedW > 0 ? 1 : 0;
+  result.decodedWidth = static_cast<std::int32_t>(larger.decodedW);
+  result.decodedHeight = static_cast<std::int32_t>(larger.decodedH);
+  result.colourConverted = larger.colourConverted;
+  if (!decoded) {
     for (CopyResult& copy : result.copies)
       copy.failure = CopyFailure::kPicture, copy.reason = reason;
     return false;

@@ -68,6 +68,10 @@ PictureScan WalkWebp(Bytes b, std::int64_t offset, PictureFacts& facts);
 /// sets facts.format.
 bool IsHeif(Bytes b, PictureFacts& facts);
 
+/// The metadata items facts.exifItem and xmpItem, in file order, each read
+/// where it lies (heif_items.cpp); one before the bytes at hand is given up.
+PictureScan ReadHeifItems(Bytes b, std::int64_t offset, PictureFacts& facts);
+
 /// HEIF and AVIF: bytes from offset (0 at the start), where a top-level box
 /// or a metadata item asked for begins.
 PictureScan WalkHeif(Bytes b, std::int64_t offset, PictureFacts& facts);

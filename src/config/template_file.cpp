@@ -100,10 +100,14 @@ TemplateLoad LoadTemplateSet(TemplateSet& set) {
   std::string text;
   std::string settings = WithTrailingSeparator(folder) + "pagrimo.ini";
   std::string size = ReadProfileString("Pagrimo", "thumbsize", "", settings);
+  // No line of the file holds a line end: the default tells an absent key.
+  std::string pictures = ReadProfileString("Pagrimo", "pictures", "\n", settings);
   if (!platform::ReadTextFile(path, text, set.encoding, load.reason)) {
     load.status = TemplateLoad::Status::kUnreadable;
-  } else if (!ParseTemplate(text, set) || (!size.empty() && !ParseThumbSize(size, set.thumbSize))) {
-    // A thumbnail size that is no number counts like a template that is none.
+  } else if (!ParseTemplate(text, set) || (!size.empty() && !ParseThumbSize(size, set.thumbSize)) ||
+             (pictures != "\n" && !ParsePictureTypes(pictures, set.pictures))) {
+    // A thumbnail size that is no number, or a list of pictures that names
+    // none, counts like a template that is none.
     load.status = TemplateLoad::Status::kMalformed;
   } else if (!ParseSortOrder(ReadSortSetting(folder), set.sort)) {
     load.status = TemplateLoad::Status::kBadSort;

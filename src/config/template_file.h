@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text/picture_types.h"
 #include "text/sort_order.h"
 
 /// The thumbnail size without a "thumbsize" setting, and the sizes allowed.
@@ -27,6 +28,9 @@ struct TemplateSet {
   SortOrder sort;
   // The longest side of a thumbnail: "thumbsize" of the settings file.
   std::int32_t thumbSize = kDefaultThumbSize;
+  // The extensions of the files listed as pictures: "pictures" of the
+  // settings file.
+  PictureTypes pictures = DefaultPictureTypes();
 };
 
 /// Reads a template's text line by line. Lines end at CR LF, a lone CR or a
@@ -61,7 +65,8 @@ struct TemplateLoad {
     kLoaded,
     kNotFound,    // no plain file matches the name
     kUnreadable,  // the file cannot be read; reason says why
-    kMalformed,   // ParseTemplate refused its text, or "thumbsize" is no size
+    kMalformed,   // ParseTemplate refused its text, "thumbsize" is no size or
+                  // "pictures" names no extension
     kBadSort      // the settings' sort value is none of the known orders
   };
   Status status = Status::kLoaded;

@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to the picture header reader twice: as a file of its
-// own, read the way ReadPictureFacts reads one, and as the EXIF block of a
-// small JPEG, so that the TIFF walk is reached at once. Checks what the reader
+// Feeds arbitrary bytes to the picture header reader: as a file of its own,
+// read the way ReadPictureFacts reads one; as the EXIF block of a small JPEG,
+// so that the TIFF walk is reached at once; as the boxes of a HEIF meta box
+// and the chunks of an extended WebP; and to the XMP and IPTC date readers. Checks what the reader
 // promises: requests move forward, and finished facts are consistent. The
 // ports' own orientation reader gets both too, and must stay in range.
 #include <cstddef>
@@ -64,5 +65,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   jpeg += tiff;
   jpeg += std::string("\xFF\xC0\x00\x0B\x08\x00\x02\x00\x03\x01\x01\x11\x00", 13);
   Parse(jpeg);
+  auto number = [](std::size_t value, bool big) {
+    std::string out(4, '\0');
+    for (int i = 0; i < 4; ++i) out[big ? 3 - i : i] = static_cast<char>(value >> (8 * i));
+    return out;
+  };
+  std::string heif = number(20, true) + "ftypheic" + std::string(4, '\0') + "mif1";
+  heif += number(input.size() + 12, true) + "meta" + std::string(4, '\0');
+  Parse(heif + std::string(input));
+  std::string webp = "RIFF" + number(input.size() + 30, false) + "WEBPVP8X" + number(10, false);
+  webp += std::string("\x0C\0\0\0\x01\0\0\x01\0\0", 10);  // EXIF, XMP; 2 x 2
+  Parse(webp + std::string(input));
+  PhotoDates dates;
+  ReadXmpDates(input, dates);
+  ReadPhotoshopDates(input, dates);
+  CivilTime time;
+  if (BestDate(dates, time)) Require(ParseExifDate(ExifDateText(time), time));
   return 0;
 }

@@ -205,4 +205,42 @@ TEST(RunFlowLoadTest, TemplatesInASubfolderAndSectionsEndedByTheFile) {
   EXPECT_EQ(ReadFile(photos.path / "index.html"), "A a.jpg\r\n\r\n");
 }
 
+// The "pictures" setting chooses the files listed, and the start check
+// follows it; without it the list is the one of old.
+TEST(PicturesSetting, ListsTheNamedTypesOnly) {
+  struct Case {
+    std::string line;  // of the settings file
+    std::string page;  // empty: the settings message, status 1
+  };
+  const Case cases[] = {
+      {"", "page 2\r\n<a.jpg>\r\n<e.png>\r\n*\r\n"},
+      {"pictures=heic, .WEBP\r\n", "page 2\r\n<b.HEIC>\r\n<c.webp>\r\n*\r\n"},
+      {"PICTURES=  .tif,,jpg\t.Jpg \r\n", "page 2\r\n<a.jpg>\r\n<d.tif>\r\n*\r\n"},
+      {"pictures=avif\r\n", "nothing"},
+      {"pictures=\r\n", ""},
+      {"pictures= , . ,\r\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    Installation app;
+    Install(app, std::string(kSettings) + c.line, {{"t.dat", SimpleTemplate(0)}});
+    TempFolder photos;
+    for (const char* name : {"a.jpg", "b.HEIC", "c.webp", "d.tif", "e.png", "f.jpg.txt", "heic"}) {
+      WriteFile(photos.path / name, "x");
+    }
+    RunResult r = RunProgram(app.program, {photos.Text()});
+    if (c.page == "nothing") {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, kNothingToListMessage);
+    } else if (c.page.empty()) {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, kLoadFailedMessage);
+      EXPECT_FALSE(fs::exists(photos.path / "index.html"));
+    } else {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(ReadFile(photos.path / "index.html"), c.page);
+    }
+  }
+}
+
 }  // namespace

@@ -4,16 +4,6 @@
 
 namespace {
 
-bool EndsWith(const std::string& text, const char* suffix, size_t length) {
-  if (text.size() < length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[text.size() - length + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    if (c != suffix[i]) return false;
-  }
-  return true;
-}
-
 // Sorts a folder's own images, path ending in the separator, by order.
 void SortImages(const std::string& path, ImageList& images, SortOrder order) {
   if (order.key == SortKey::kTaken) {
@@ -26,26 +16,27 @@ void SortImages(const std::string& path, ImageList& images, SortOrder order) {
 // Appends the images of path (which ends in the separator) to list, each name
 // behind prefix.
 void CollectInto(const std::string& path, const std::string& prefix, ImageList& list, bool recurse,
-                 SortOrder order, Ancestors& ancestors) {
+                 SortOrder order, const PictureTypes& types, Ancestors& ancestors) {
   // One enumeration gives both the subfolders and the own images; the own
   // images wait, already sorted, until the subfolders' entries are in.
   NameList subfolders;
   ImageList own;
-  ScanFolder(path, recurse ? &subfolders : nullptr, &own, order);
+  ScanFolder(path, recurse ? &subfolders : nullptr, &own, order, types);
   for (const std::string& name : subfolders) {
     std::string subfolder = path + name;
     if (!Enter(ancestors, subfolder, LinkRule::kEnterOnce)) continue;
     CollectInto(WithTrailingSeparator(subfolder), prefix + WithTrailingSeparator(name), list, true,
-                order, ancestors);
+                order, types, ancestors);
     Leave(ancestors);
   }
   for (const std::string& name : own) list.push_back(prefix + name);
 }
 
-bool AnyImageIn(const std::string& path, bool recurse, LinkRule links, Ancestors& ancestors) {
+bool AnyImageIn(const std::string& path, bool recurse, LinkRule links, const PictureTypes& types,
+                Ancestors& ancestors) {
   bool found = false;
-  ForEachEntry(path, false, [&found](const platform::DirEntry& entry) {
-    found = IsImageName(entry.name);
+  ForEachEntry(path, false, [&](const platform::DirEntry& entry) {
+    found = IsImageName(entry.name, types);
     return !found;
   });
   if (found || !recurse) return found;
@@ -54,7 +45,7 @@ bool AnyImageIn(const std::string& path, bool recurse, LinkRule links, Ancestors
   for (const std::string& name : subfolders) {
     std::string subfolder = path + name;
     if (!Enter(ancestors, subfolder, links)) continue;
-    found = AnyImageIn(WithTrailingSeparator(subfolder), true, links, ancestors);
+    found = AnyImageIn(WithTrailingSeparator(subfolder), true, links, types, ancestors);
     Leave(ancestors);
     if (found) return true;
   }
@@ -63,19 +54,18 @@ bool AnyImageIn(const std::string& path, bool recurse, LinkRule links, Ancestors
 
 }  // namespace
 
-bool IsImageName(const std::string& name) {
-  return EndsWith(name, ".gif", 4) || EndsWith(name, ".jpg", 4) || EndsWith(name, ".jpeg", 5) ||
-         EndsWith(name, ".png", 4) || EndsWith(name, ".bmp", 4);
+bool IsImageName(const std::string& name, const PictureTypes& types) {
+  return HasPictureType(name, types);
 }
 
-void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images,
-                SortOrder order) {
+void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* images, SortOrder order,
+                const PictureTypes& types) {
   if (subfolders) subfolders->clear();
   if (images) images->clear();
   ForEachEntry(folder, subfolders != nullptr, [&](platform::DirEntry& entry) {
     if (entry.isFolder) {
       if (subfolders) subfolders->push_back(std::move(entry.name));
-    } else if (images && IsImageName(entry.name)) {
+    } else if (images && IsImageName(entry.name, types)) {
       images->push_back(std::move(entry.name));
     }
     return true;
@@ -84,13 +74,15 @@ void ScanFolder(const std::string& folder, NameList* subfolders, ImageList* imag
   if (images) SortImages(WithTrailingSeparator(folder), *images, order);
 }
 
-void CollectImages(const std::string& folder, ImageList& list, bool recurse, SortOrder order) {
+void CollectImages(const std::string& folder, ImageList& list, bool recurse, SortOrder order,
+                   const PictureTypes& types) {
   list.clear();
   Ancestors ancestors = StartingAncestors(folder);
-  CollectInto(WithTrailingSeparator(folder), "", list, recurse, order, ancestors);
+  CollectInto(WithTrailingSeparator(folder), "", list, recurse, order, types, ancestors);
 }
 
-bool HasAnyImage(const std::string& folder, bool recurse, LinkRule links) {
+bool HasAnyImage(const std::string& folder, bool recurse, LinkRule links,
+                 const PictureTypes& types) {
   Ancestors ancestors = StartingAncestors(folder);
-  return AnyImageIn(WithTrailingSeparator(folder), recurse, links, ancestors);
+  return AnyImageIn(WithTrailingSeparator(folder), recurse, links, types, ancestors);
 }

@@ -1,37 +1,48 @@
-// What a picture's headers tell without decoding it: its size, its EXIF
-// orientation and the date it was taken. GIF, JPEG, PNG and BMP.
+// What a picture's headers tell without decoding it: its size, its
+// orientation and the date it was taken. GIF, JPEG, PNG, BMP, WebP, and HEIF
+// and AVIF (the ISO boxes, in heif_facts.cpp; WebP in webp_facts.cpp).
 #pragma once
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-/// A calendar date and time of day as a camera records it (no time zone).
-/// Valid values only: year 1..9999, a day that exists in its month, 0..23 h,
-/// 0..59 min and s. Compares in time order.
-struct CivilTime {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  auto operator<=>(const CivilTime&) const = default;
+#include "collect/photo_dates.h"
+
+enum class PictureFormat { kUnknown, kGif, kJpeg, kPng, kBmp, kWebp, kHeif, kAvif };
+
+/// A part of the file a reader still wants (at is -1 when none).
+struct PictureRead {
+  std::int64_t at = -1;
+  std::uint32_t length = 0;
 };
 
-enum class PictureFormat { kUnknown, kGif, kJpeg, kPng, kBmp };
-
-/// The facts of one picture. Sizes are in pixels; orientation is the EXIF
-/// value 1..8 (1 when absent or invalid), and width/height are the displayed
-/// size, that is the stored one swapped for orientations 5 to 8. taken is the
-/// EXIF DateTimeOriginal, else DateTime, as "YYYY:MM:DD HH:MM:SS"; empty when
-/// neither holds a valid date, and then takenTime is all zero.
+/// The facts of one picture. Sizes are in pixels; orientation is a value
+/// 1..8 as EXIF counts them (1 when absent or invalid), and width/height are
+/// the displayed size, that is the stored one swapped for orientations 5 to 8.
+/// For JPEG, PNG and WebP the orientation is the EXIF tag's. For HEIF and
+/// AVIF it is what the file's own irot and imir transformations amount to,
+/// and an EXIF tag inside them never counts (decoders apply irot and imir
+/// themselves, so decoded pixels are already upright); storedWidth/Height is
+/// the primary image's ispe (a grid's output size) cut by its clap crop.
+/// taken is the date that counts of PhotoDates (EXIF DateTimeOriginal, XMP,
+/// IPTC, EXIF DateTime) as "YYYY:MM:DD HH:MM:SS"; empty when none holds a
+/// valid date, and then takenTime is all zero.
 struct PictureFacts {
   PictureFormat format = PictureFormat::kUnknown;
   std::uint32_t storedWidth = 0, storedHeight = 0;
   int orientation = 1;
   std::uint32_t width = 0, height = 0;
-  bool transparency = false;  // PNG alpha channel or tRNS; GIF transparent colour
+  bool transparency = false;  // PNG alpha or tRNS; GIF transparent colour; WebP, HEIF alpha
+  bool animated = false;      // a WebP animation (its size is the canvas's)
   std::string taken;
   CivilTime takenTime;
   bool exifRead = false;  // the first EXIF block was read; later ones count not
+  // What the readers carry from one call to the next.
+  PhotoDates dates;
+  bool xmpRead = false, iptcRead = false;
+  PictureRead exifItem, xmpItem;  // HEIF metadata items further in the file
 };
 
 enum class PictureStatus {
@@ -57,10 +68,6 @@ inline constexpr std::size_t kPictureHeadBytes = 65536;
 /// the previous one. Fewer bytes than asked mean the file ends there. Any
 /// input is safe: every read is bounds-checked and every loop advances.
 PictureScan ParsePictureFacts(std::string_view bytes, std::int64_t offset, PictureFacts& facts);
-
-/// Checks "YYYY:MM:DD HH:MM:SS" and fills time; false when malformed or not
-/// a real date ("0000:00:00 00:00:00", blanks).
-bool ParseExifDate(std::string_view text, CivilTime& time);
 
 /// Reads a picture file's facts, reading its head and further only as needed.
 /// False, with a reason, when the file cannot be read or is not a picture of a

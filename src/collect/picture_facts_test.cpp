@@ -327,7 +327,7 @@ TEST(PictureFacts, ReadsRealFiles) {
   Check(facts, {kJpeg, 4032, 3024, 6, 3024, 4032, "2020:05:06 07:08:09", false});
   EXPECT_EQ(facts.takenTime, (CivilTime{2020, 5, 6, 7, 8, 9}));
   EXPECT_FALSE(ReadPictureFacts(temp.Text() + "/notes.jpg", facts, reason));
-  EXPECT_EQ(reason, "not a GIF, JPEG, PNG or BMP picture");
+  EXPECT_EQ(reason, "not a GIF, JPEG, PNG, BMP, WebP, HEIF or AVIF picture");
   EXPECT_FALSE(ReadPictureFacts(temp.Text() + "/missing.jpg", facts, reason));
   EXPECT_FALSE(reason.empty());
   EXPECT_FALSE(ReadPictureFacts(temp.Text(), facts, reason));  // a folder

@@ -110,12 +110,15 @@ TemplateLoad LoadTemplateSet(TemplateSet& set) {
   std::string settings = WithTrailingSeparator(folder) + "pagrimo.ini";
   std::string size = ReadProfileString("Pagrimo", "thumbsize", "", settings);
   std::string preview = ReadProfileString("Pagrimo", "previewsize", "", settings);
+  // No line of the file holds a line end: the default tells an absent key.
+  std::string pictures = ReadProfileString("Pagrimo", "pictures", "\n", settings);
   if (!platform::ReadTextFile(path, text, set.encoding, load.reason)) {
     load.status = TemplateLoad::Status::kUnreadable;
   } else if (!ParseTemplate(text, set) || (!size.empty() && !ParseThumbSize(size, set.thumbSize)) ||
-             (!preview.empty() && !ParsePreviewSize(preview, set.previewSize))) {
-    // A thumbnail or preview size that is no size counts like a template
-    // that is none.
+             (!preview.empty() && !ParsePreviewSize(preview, set.previewSize)) ||
+             (pictures != "\n" && !ParsePictureTypes(pictures, set.pictures))) {
+    // A thumbnail or preview size that is no size, or a list of pictures
+    // that names none, counts like a template that is none.
     load.status = TemplateLoad::Status::kMalformed;
   } else if (!ParseSortOrder(ReadSortSetting(folder), set.sort)) {
     load.status = TemplateLoad::Status::kBadSort;

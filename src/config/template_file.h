@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text/picture_types.h"
 #include "text/sort_order.h"
 
 /// The thumbnail size without a "thumbsize" setting, and the sizes allowed.
@@ -35,6 +36,9 @@ struct TemplateSet {
   std::int32_t thumbSize = kDefaultThumbSize;
   // The longest side of a preview: "previewsize"; 0 means no previews.
   std::int32_t previewSize = kDefaultPreviewSize;
+  // The extensions of the files listed as pictures: "pictures" of the
+  // settings file.
+  PictureTypes pictures = DefaultPictureTypes();
 };
 
 /// Reads a template's text line by line. Lines end at CR LF, a lone CR or a
@@ -73,7 +77,8 @@ struct TemplateLoad {
     kLoaded,
     kNotFound,    // no plain file matches the name
     kUnreadable,  // the file cannot be read; reason says why
-    kMalformed,   // ParseTemplate refused its text, or "thumbsize" or "previewsize" is no size
+    kMalformed,   // ParseTemplate refused its text, "thumbsize" or "previewsize" is no
+                  // size, or "pictures" names no extension
     kBadSort      // the settings' sort value is none of the known orders
   };
   Status status = Status::kLoaded;

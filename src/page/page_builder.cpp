@@ -45,7 +45,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   if (set.listingMode == 2) {
     // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
-    ScanFolder(folder, &subfolders, &images, set.sort);
+    ScanFolder(folder, &subfolders, &images, set.sort, set.pictures);
     // This folder's pictures are worked on while the subfolders are built.
     if (work) PreparePagePictures(*work, folderPath, images, pictures);
     for (const std::string& name : subfolders) {
@@ -64,7 +64,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
     }
   }
   if (set.listingMode != 2) {
-    CollectImages(folder, images, set.listingMode == 1, set.sort);
+    CollectImages(folder, images, set.listingMode == 1, set.sort, set.pictures);
     if (work) PreparePagePictures(*work, folderPath, images, pictures);
   }
   platform::FileStampBatch batch;  // the images of one folder are looked up by name alone

@@ -41,6 +41,25 @@ std::string PlainJpeg();
 /// given byte order.
 std::string JpegTaken(const std::string& taken, bool big = false);
 
+/// Runs a Debian tool (/usr/bin/NAME) with args; false when the tool is not
+/// there (always on Windows): the caller skips. A tool that fails is a test
+/// failure, reported here with its error output. out, when given, gets what
+/// it printed.
+bool RunTool(const std::string& name, const std::vector<std::string>& args,
+             std::string* out = nullptr);
+
+/// A real HEIF file (as heif-enc writes it: ftyp, meta, mdat) with the
+/// property boxes added to its primary item, after the ones it has, in
+/// order; the boxes are added to ipco and the file offsets of iloc moved on.
+std::string WithHeifProperties(const std::string& heif, const std::vector<std::string>& boxes);
+
+/// heif with its Exif item moved to the end of the file, behind padding
+/// bytes (where a reader must ask for it), its iloc entry pointing there.
+std::string WithExifItemAtEnd(const std::string& heif, size_t padding);
+
+/// An ISO box: size, type, then a version and flags of 0 when full.
+std::string IsoBox(const std::string& type, const std::string& body, bool full = false);
+
 /// Sets a file's modification time to seconds since 1970-01-01 UTC.
 void SetModified(const std::filesystem::path& path, std::int64_t seconds);
 

@@ -72,6 +72,12 @@ void RunJob(ThumbFolder& f, size_t k, const ThumbnailWants& wants) {
     }
     return;
   }
+  // Without a decoder the picture is not damaged: its row shows the picture
+  // itself, and a later run (with the decoder installed) tries again.
+  if (made.missingDecoder != platform::MissingDecoder::kNone) {
+    f.missing[k] = made.missingDecoder;
+    return;
+  }
   // One copy that failed on the picture's side makes the picture bad; else
   // one that could not be written names its folder.
   f.failures[k] = platform::CopyFailure::kPicture;

@@ -37,6 +37,7 @@ struct ThumbFolder {
   std::vector<char> wantThumb, wantPreview;  // which copies a kCopies job makes
   std::vector<char> ran;                     // the job ran (not skipped after a cancel)
   std::vector<platform::CopyFailure> failures;
+  std::vector<platform::MissingDecoder> missing;  // the system lacks its decoder
   std::vector<std::string> reasons;
   PictureIndex old;
   std::string oldText;

@@ -1,11 +1,13 @@
 #include "collect/thumbnails.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "collect/thumb_index.h"
 #include "collect/thumb_work.h"
 #include "platform/platform.h"
+#include "text/messages.h"
 #include "text/paths.h"
 
 // Sections: the folders' look-ups; their indexes and reports. The worker
@@ -16,6 +18,7 @@ struct ThumbnailWorkState {
   std::vector<std::unique_ptr<ThumbFolder>> folders;
   std::vector<std::string> notices;
   std::set<std::string> failedFolders;
+  std::map<platform::MissingDecoder, int> missing;  // pictures without their decoder
 };
 
 namespace {
@@ -123,7 +126,8 @@ void WriteIndex(ThumbnailWorkState& s, ThumbFolder& f, const ThumbnailWants& wan
   for (size_t k = 0; k < f.names.size(); ++k) {
     auto old = f.old.find(f.names[k]);
     bool made = f.jobs[k] == JobKind::kCopies && f.ran[k] &&
-                f.failures[k] != platform::CopyFailure::kTarget;
+                f.failures[k] != platform::CopyFailure::kTarget &&
+                f.missing[k] == platform::MissingDecoder::kNone;
     if (made && f.notes[k].stamped) {
       next[f.names[k]] = NewRecord(f, k, old, wants);
     } else if (old != f.old.end() && (f.jobs[k] != JobKind::kNone || f.notes[k].stamped)) {
@@ -153,6 +157,8 @@ void Complete(ThumbnailWorkState& s, ThumbFolder& f, const ThumbnailWants& wants
                           f.path + f.names[k] + ": " + reason);
     } else if (f.failures[k] == platform::CopyFailure::kTarget) {
       NameFolder(s, f.thumbs, f.reasons[k]);
+    } else if (f.missing[k] != platform::MissingDecoder::kNone) {
+      ++s.missing[f.missing[k]];
     }
     if (n.thumbnail.empty() && !n.bad) {
       ScaledSize(n.width, n.height, wants.thumbSize, n.thumbWidth, n.thumbHeight);
@@ -189,6 +195,7 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
   f.jobs.assign(count, JobKind::kNone);
   f.ran.assign(count, 0);
   f.failures.assign(count, platform::CopyFailure::kNone);
+  f.missing.assign(count, platform::MissingDecoder::kNone);
   f.reasons.resize(count);
   f.wantThumb.assign(count, 0);
   f.wantPreview.assign(count, 0);
@@ -294,5 +301,13 @@ std::vector<std::string> EndThumbnailWork(ThumbnailWork& work) {
     if (!folder->finished) Complete(s, *folder, work.wants);
   }
   CloseProgress(s.pool);
+  // One line per missing decoder, however many pictures need it.
+  for (const auto& [decoder, count] : s.missing) {
+    Message extension = decoder == platform::MissingDecoder::kHeif   ? Message::kHeifExtensions
+                        : decoder == platform::MissingDecoder::kAvif ? Message::kAvifExtension
+                                                                     : Message::kWebpExtensions;
+    s.notices.push_back(
+        MessageText(Message::kMissingDecoder, {std::to_string(count), MessageText(extension)}));
+  }
   return std::move(s.notices);
 }

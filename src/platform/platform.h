@@ -258,6 +258,10 @@ struct CopyResult {
   CopyFormat format = CopyFormat::kJpeg;
 };
 
+/// A decoder the system lacks until an extension is installed (on Windows,
+/// from the Microsoft Store); the picture is not damaged.
+enum class MissingDecoder { kNone, kHeif, kAvif, kWebp };
+
 /// What one decode of a picture gave: a result per wanted copy, in the order
 /// asked, and what the decoder was asked for: the number of decodes (0 or 1)
 /// and the pixel size that decode delivered, before orientation and any
@@ -270,6 +274,7 @@ struct MediaResult {
   std::int32_t decodedWidth = 0;
   std::int32_t decodedHeight = 0;
   bool colourConverted = false;
+  MissingDecoder missingDecoder = MissingDecoder::kNone;  // why every copy failed, when set
 };
 
 /// Decodes the picture once (first frame), at the smallest scale that covers

@@ -209,6 +209,46 @@ TEST(Thumbnail, EveryKindOfPictureGivesTheRightSizeAndColours) {
   }
 }
 
+// Today's formats: WebP (lossy, and lossless with transparency), HEIF, and an
+// AVIF stored sideways whose irot turns it upright while an EXIF orientation
+// 6 inside it must not turn it again. Where the system lacks a decoder (WIC
+// without the Store's extensions, and wine) the picture fails on its side and
+// the decoder it needs is named.
+TEST(Thumbnail, TodaysFormatsOrTheDecoderTheyNeed) {
+  TempFolder folder;
+  const Expected clear{kRed, kGreen, kGreen, kClear};
+  struct Case {
+    const char* name;
+    CopyFormat format;
+    Expected want;
+    platform::MissingDecoder decoder;
+  } cases[] = {
+      {"scene.webp", CopyFormat::kJpeg, kScene, platform::MissingDecoder::kWebp},
+      {"alpha.webp", CopyFormat::kPng, clear, platform::MissingDecoder::kWebp},
+      {"scene.heic", CopyFormat::kJpeg, kScene, platform::MissingDecoder::kHeif},
+      {"turned.avif", CopyFormat::kJpeg, kScene, platform::MissingDecoder::kAvif},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string stem = folder.Text() + kSep + "f" + std::to_string(n++);
+    MediaResult made;
+    bool ok = platform::MakeDisplayCopies(Picture(c.name), {{120, stem}}, made);
+    if (!ok && made.missingDecoder != platform::MissingDecoder::kNone) {
+      // Only a system without the decoder gets here; this one names it.
+      EXPECT_EQ(made.missingDecoder, c.decoder);
+      EXPECT_EQ(made.copies[0].failure, CopyFailure::kPicture);
+#ifndef _WIN32
+      ADD_FAILURE() << "libvips decodes every one of these";
+#endif
+      continue;
+    }
+    ASSERT_TRUE(ok) << made.copies[0].reason;
+    CheckThumbnail(Picture(c.name), folder, "f" + std::to_string(n++), 120, 120, 80, c.format,
+                   c.want);
+  }
+}
+
 TEST(Thumbnail, EveryExifOrientationIsTurnedUpright) {
   TempFolder folder;
   for (int n = 1; n <= 8; ++n) {

@@ -54,6 +54,16 @@ const Texts kTable[] = {
      "1 the run ended after a message; 2 it ended on an unexpected failure.\n"},
     {Message::kHelpOption, "この使い方を表示します", "show this help"},
     {Message::kVersionOption, "バージョンを表示します", "show the version"},
+    {Message::kMissingDecoder,
+     "%1 枚の画像はこの Windows で表示できないため、サムネイルがありません。"
+     "Microsoft Store の「%2」を入れると作成できます。",
+     "%1 pictures have no thumbnail because this Windows cannot decode them: install "
+     "\"%2\" from the Microsoft Store to have them made."},
+    // The extensions' names as the Microsoft Store shows them.
+    {Message::kHeifExtensions, "HEIF 画像拡張機能」と「HEVC ビデオ拡張機能",
+     "HEIF Image Extensions\" and \"HEVC Video Extensions"},
+    {Message::kAvifExtension, "AV1 Video Extension", "AV1 Video Extension"},
+    {Message::kWebpExtensions, "Webp 画像拡張機能", "Webp Image Extensions"},
 };
 
 std::atomic<Language> g_language{Language::kJapanese};

@@ -23,6 +23,10 @@ enum class Message {
   kUsage,             // %1: the option lines, %2: the settings folders, one a line
   kHelpOption,        // what the help option does
   kVersionOption,     // what the version option does
+  kMissingDecoder,    // %1: how many pictures, %2: the extension that decodes them
+  kHeifExtensions,    // the extensions that decode HEIF (HEIC) pictures
+  kAvifExtension,     // the extension that decodes AVIF pictures
+  kWebpExtensions,    // the extension that decodes WebP pictures
 };
 
 /// The language of a run. A setting of "ja" or "en" (any letter case) decides;

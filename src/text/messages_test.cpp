@@ -74,7 +74,7 @@ TEST(MessagesTest, ArgumentsAreTakenAsTheyAre) {
             "正しいディレクトリ名では有りません。\r\nC:\\x");
   EXPECT_EQ(MessageText(kEn, Message::kNotFound), " was not found");
   // Every message has a text in both languages.
-  for (int m = 0; m <= static_cast<int>(Message::kVersionOption); ++m) {
+  for (int m = 0; m <= static_cast<int>(Message::kWebpExtensions); ++m) {
     for (Language language : {kJa, kEn}) {
       EXPECT_FALSE(MessageText(language, static_cast<Message>(m), {"a", "b"}).empty()) << m;
     }

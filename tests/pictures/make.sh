@@ -34,3 +34,16 @@ for n in 1 2 3 4 5 6 7 8; do
   exiftool -q -overwrite_original "-Orientation#=$n" "orient-$n.jpg"
 done
 ls -l
+# The scene as today's formats (made by the codecs' own encoders): WebP lossy
+# and lossless with the transparent block, HEIF, and AVIF stored turned a
+# quarter clockwise with irot (a quarter anticlockwise) bringing it upright,
+# and an EXIF orientation 6 that must not turn it a second time.
+cwebp -quiet -q 90 "$scene" -o scene.webp
+cwebp -quiet -lossless alpha.png -o alpha.webp
+heif-enc -q 90 -o scene.heic "$scene" >/dev/null
+convert "$scene" -rotate 90 "$work/sideways.png"
+convert "$scene" -quality 90 "$work/o6.jpg"
+exiftool -q -overwrite_original -Orientation#=6 "$work/o6.jpg"
+exiftool -q -b -Exif "$work/o6.jpg" >"$work/exif.bin"
+avifenc --irot 1 --exif "$work/exif.bin" "$work/sideways.png" turned.avif >/dev/null
+ls -l scene.webp alpha.webp scene.heic turned.avif

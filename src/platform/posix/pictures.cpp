@@ -4,9 +4,11 @@
 //      its own threads at one, since the caller runs one picture per core.
 //   2. Decoding: the picture is opened here (paths of any length). JPEGs are
 //      decoded at reduced scale by libjpeg-turbo (jpeg.cpp) and BMPs by
-//      bmp.cpp, both then shrunk by vips from memory; PNGs and GIFs are read
-//      by vips_thumbnail through the descriptor (first frame only). All at the
-//      size of the largest copy; EXIF orientation applied.
+//      bmp.cpp, both then shrunk by vips from memory; PNGs, GIFs, WebPs,
+//      HEIFs and AVIFs are read by vips_thumbnail through the descriptor
+//      (first frame only). All at the size of the largest copy; EXIF
+//      orientation applied (to HEIF and AVIF libheif applies their own
+//      rotation and mirroring, and vips no EXIF tag on top).
 //   3. The copies: an embedded profile other than sRGB converted to sRGB
 //      (lcms, through vips), colour made sRGB 8-bit, alpha kept only where
 //      some pixel is not opaque; each smaller copy shrunk from the one just
@@ -30,6 +32,7 @@
 
 #include "platform/copies.h"
 #include "platform/icc_profile.h"
+#include "platform/picture_kinds.h"
 #include "platform/platform.h"
 #include "platform/posix/bmp.h"
 #include "platform/posix/files.h"
@@ -107,17 +110,6 @@ bool ReadAll(int fd, std::string& bytes) {
 
 // ---- 2. Decoding ------------------------------------------------------------
 
-enum class Kind { kUnknown, kJpeg, kPng, kGif, kBmp };
-
-Kind Sniff(const unsigned char* head, size_t size) {
-  if (size >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return Kind::kJpeg;
-  if (size >= 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0) return Kind::kPng;
-  if (size >= 6 && (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0))
-    return Kind::kGif;
-  if (size >= 2 && head[0] == 'B' && head[1] == 'M') return Kind::kBmp;
-  return Kind::kUnknown;
-}
-
 // Shrinks decoded pixels (kept alive by the caller) to the thumbnail, turned
 // upright by their orientation and with their colour profile, if any.
 bool ShrinkPixels(const JpegPixels& pixels, VipsInterpretation space, int maxSide,
@@ -149,18 +141,18 @@ bool Decode(const std::string& picture, int maxSide, bool anyEighth, ImageRef& r
             MediaResult& stats, std::string& reason) {
   int fd = OpenAnyPath(picture, O_RDONLY);
   if (fd < 0) return reason = std::strerror(errno), false;
-  unsigned char head[8];
+  unsigned char head[kSniffBytes];
   ssize_t got = pread(fd, head, sizeof head, 0);
   if (got < 0) {
     reason = std::strerror(errno);
     close(fd);
     return false;
   }
-  Kind kind = Sniff(head, static_cast<size_t>(got));
+  PictureKind kind = SniffPicture(head, static_cast<size_t>(got));
   ImageRef thumb;
-  if (kind == Kind::kUnknown) {
-    reason = got == 0 ? "the file is empty" : "the file is not a GIF, JPEG, PNG or BMP picture";
-  } else if (kind == Kind::kBmp || kind == Kind::kJpeg) {
+  if (kind == PictureKind::kUnknown) {
+    reason = NotAPictureReason(static_cast<size_t>(got));
+  } else if (kind == PictureKind::kBmp || kind == PictureKind::kJpeg) {
     // Decoded here, then shrunk by vips from memory.
     std::string bytes;
     JpegPixels pixels;
@@ -168,7 +160,7 @@ bool Decode(const std::string& picture, int maxSide, bool anyEighth, ImageRef& r
     bool decoded = false;
     if (!ReadAll(fd, bytes)) {
       reason = std::strerror(errno);
-    } else if (kind == Kind::kBmp) {
+    } else if (kind == PictureKind::kBmp) {
       ++stats.decodes;
       decoded = DecodeBmp(bytes, pixels.samples, pixels.width, pixels.height, pixels.bands, reason);
     } else if (++stats.decodes,

@@ -65,14 +65,6 @@ IWICImagingFactory* Factory(HRESULT& hr) {
 
 // ---- 3. Decoding ----------------------------------------------------------------
 
-bool IsKnownPicture(const unsigned char* head, DWORD size) {
-  return (size >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) ||
-         (size >= 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0) ||
-         (size >= 6 &&
-          (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0)) ||
-         (size >= 2 && head[0] == 'B' && head[1] == 'M');
-}
-
 namespace {
 
 // The EXIF orientation of a JPEG, 1 when it has none: asked of the codec's

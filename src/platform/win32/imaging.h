@@ -38,10 +38,6 @@ struct Com {
 /// released when it ends); null, with hr saying why, when COM or WIC fails.
 IWICImagingFactory* Factory(HRESULT& hr);
 
-/// True when the first bytes are those of a GIF, JPEG, PNG or BMP file: only
-/// those are given to the codecs.
-bool IsKnownPicture(const unsigned char* head, DWORD size);
-
 /// A picture decoded and scaled for one copy, upright.
 struct Decoded {
   UINT width = 0, height = 0;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/copies.h"
+#include "platform/picture_kinds.h"
 #include "platform/platform.h"
 #include "platform/win32/imaging.h"
 
@@ -128,10 +129,26 @@ void WriteCopy(IWICImagingFactory* factory, const Decoded& decoded, const std::s
   copy.format = alpha ? CopyFormat::kPng : CopyFormat::kJpeg;
 }
 
+// The decoder a picture of the kind needs when WIC has none: those that
+// come as extensions (WebP is built into Windows 10 since 1809).
+MissingDecoder NeededDecoder(PictureKind kind) {
+  switch (kind) {
+    case PictureKind::kHeif:
+      return MissingDecoder::kHeif;
+    case PictureKind::kAvif:
+      return MissingDecoder::kAvif;
+    case PictureKind::kWebp:
+      return MissingDecoder::kWebp;
+    default:
+      return MissingDecoder::kNone;
+  }
+}
+
 // Decodes the picture for a copy whose longest side is maxSide; false with
-// the reason when it cannot be read or decoded.
+// the reason when it cannot be read or decoded, and with the decoder that is
+// missing when WIC has none for its kind.
 bool DecodePicture(const std::string& picture, int maxSide, IWICImagingFactory*& factory,
-                   Decoded& decoded, std::string& reason) {
+                   Decoded& decoded, MissingDecoder& missing, std::string& reason) {
   // One handle serves the check of the first bytes and the codec; the long
   // form of the path reaches pictures past 260 characters.
   win32::UniqueHandle file(CreateFileW(win32::Long(picture).c_str(), GENERIC_READ,
@@ -146,8 +163,9 @@ bool DecodePicture(const std::string& picture, int maxSide, IWICImagingFactory*&
   DWORD got = 0;
   BOOL read = ReadFile(file.handle, head.data(), static_cast<DWORD>(head.size()), &got, nullptr);
   head.resize(read ? got : 0);
-  if (!read || !win32::IsKnownPicture(head.data(), got)) {
-    reason = got == 0 ? "the file is empty" : "the file is not a GIF, JPEG, PNG or BMP picture";
+  PictureKind kind = SniffPicture(head.data(), head.size());
+  if (!read || kind == PictureKind::kUnknown) {
+    reason = NotAPictureReason(head.size());
     return false;
   }
   HRESULT hr = S_OK;
@@ -157,6 +175,7 @@ bool DecodePicture(const std::string& picture, int maxSide, IWICImagingFactory*&
     return false;
   }
   hr = win32::Decode(factory, file.handle, head, maxSide, decoded);
+  if (hr == WINCODEC_ERR_COMPONENTNOTFOUND) missing = NeededDecoder(kind);
   if (FAILED(hr)) {
     reason = ErrorText(static_cast<DWORD>(hr), "the picture cannot be decoded");
     return false;
@@ -181,7 +200,8 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
   std::string reason;
   // WIC's JPEG codec offers 1/2, 1/4 and 1/8 only: a preview's decode
   // takes the closest of those, whatever WantedCopy::preview allows.
-  bool decoded = DecodePicture(picture, side(order[0]), factory, larger, reason);
+  bool decoded =
+      DecodePicture(picture, side(order[0]), factory, larger, result.missingDecoder, reason);
   result.decodes = larger.decodedW > 0 ? 1 : 0;
   result.decodedWidth = static_cast<std::int32_t>(larger.decodedW);
   result.decodedHeight = static_cast<std::int32_t>(larger.decodedH);

@@ -110,8 +110,9 @@ bool ReadElement(Source& s, std::int64_t pos, std::int64_t limit, Element& eleme
 std::int64_t UnknownEnd(Source& s, const Element& element) {
   for (std::int64_t pos = element.content; pos < element.end;) {
     Element child;
-    if (!ReadElement(s, pos, element.end, child) || child.unknownSize) return element.end;
+    if (!ReadElement(s, pos, element.end, child)) return element.end;
     if (IsTopLevel(child.id)) return pos;
+    if (child.unknownSize) return element.end;
     pos = child.end;
   }
   return element.end;

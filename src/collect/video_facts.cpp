@@ -81,6 +81,7 @@ bool SetRecordedDate(std::string_view text, VideoFacts& facts) {
   std::size_t rest = 16;
   if (text.size() > rest && text[rest] == ':') {
     t.second = Digits(text, rest + 1, 2);
+    if (t.second < 0) return false;
     rest += 3;
   }
   if (text.size() > rest && text[rest] == '.') {  // fractions of a second
@@ -94,7 +95,7 @@ bool SetRecordedDate(std::string_view text, VideoFacts& facts) {
                   (zone.size() == 6 && zone[3] == ':' && Digits(zone, 1, 2) >= 0 &&
                    Digits(zone, 4, 2) >= 0) ||
                   (zone.size() == 3 && Digits(zone, 1, 2) >= 0)));
-  if (!zoneOk || t.second < 0) return false;
+  if (!zoneOk) return false;
   return SetDate(t, VideoDate::kRecorded, facts);
 }
 

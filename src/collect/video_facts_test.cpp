@@ -256,6 +256,7 @@ TEST(VideoFactsTest, MovieHeaderAndAppleDates) {
       {Mvhd(kMay1 + k1904, 1, 1), AppleDate("2023-02-30T04:05:06"), 1000, VideoDate::kUtc,
        Local(kMay1)},
       {Mvhd(0, 1, 1), AppleDate("yesterday"), 1000, VideoDate::kNone, ""},
+      {Mvhd(0, 1, 1), AppleDate("2023-02-03T04:05:"), 1000, VideoDate::kNone, ""},
   };
   for (const Case& c : cases) {
     VideoFacts facts;

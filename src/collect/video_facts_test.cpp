@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <map>
+#include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/platform.h"
@@ -199,17 +201,15 @@ std::string AppleDate(const std::string& text) {
 const std::string kFtyp = Box("ftyp", "isom" + Number(512, 4, true) + "isommp41");
 constexpr std::uint64_t k1904 = 2082844800;  // seconds from 1904 to 1970
 
-// Parses bytes in memory as ReadVideoFacts parses a file; reads counts the
-// calls and biggest the largest count asked for.
-bool Parse(const std::string& file, VideoFacts& facts, std::string* reasonOut = nullptr) {
+// Parses bytes in memory as ReadVideoFacts parses a file; a refusal gives a reason.
+bool Parse(const std::string& file, VideoFacts& facts) {
   std::string reason;
   VideoBytes read = [&](std::int64_t offset, std::size_t count, std::string& bytes) {
     bytes = file.substr(static_cast<std::size_t>(offset), count);
     return true;
   };
   bool found = ParseVideoFacts(read, static_cast<std::int64_t>(file.size()), facts, reason);
-  EXPECT_EQ(found, reason.empty() || found) << reason;
-  if (reasonOut != nullptr) *reasonOut = reason;
+  EXPECT_TRUE(found || !reason.empty());
   return found;
 }
 
@@ -310,12 +310,11 @@ TEST(VideoFactsTest, DamagedContainersAreRefused) {
       kFtyp + Box("moov", Track()),         // no movie header
       kFtyp + Box("moov", Mvhd(0, 1000, 5000) + Track(1, 0, 0, 1, "soun")),  // no video
   };
-  for (std::size_t cut : {8ul, 30ul, 60ul, good.size() - 1}) inputs.push_back(good.substr(0, cut));
+  for (std::size_t cut : {std::size_t{8}, std::size_t{30}, std::size_t{60}, good.size() - 1})
+    inputs.push_back(good.substr(0, cut));
   for (const std::string& input : inputs) {
     VideoFacts facts;
-    std::string reason;
-    EXPECT_FALSE(Parse(input, facts, &reason)) << input.size();
-    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(Parse(input, facts)) << input.size();
     EXPECT_EQ(facts.width, 0u);
   }
 }

@@ -62,10 +62,11 @@ bool Content(Source& s, const Box& box, std::size_t most, std::string_view& b) {
 }
 
 // Calls each(child) for the boxes inside parent, in order, until each
-// returns false. False when a child is damaged or the walk is too long.
+// returns false. False when a child is damaged or the walk is too long; less
+// than a header at the end is padding (QuickTime ends lists with 4 zeros).
 template <typename Each>
 bool Children(Source& s, std::int64_t from, std::int64_t end, Each each) {
-  for (std::int64_t pos = from; pos < end;) {
+  for (std::int64_t pos = from; end - pos >= 8;) {
     Box child;
     if (!ReadBox(s, pos, end, child)) return false;
     if (!each(child)) return true;
@@ -140,6 +141,22 @@ void ReadTrackHeader(Source& s, const Box& box, Track& track) {
   track.height = Pixels(BigEndian(b, matrix + 40, 4));
 }
 
+// The coded size in the first visual sample entry (minf/stbl/stsd), for a
+// track header that gives none.
+void ReadSampleSize(Source& s, const Box& minf, Track& track) {
+  Children(s, minf.content, minf.end, [&](const Box& stbl) {
+    if (stbl.type != Type("stbl")) return true;
+    Children(s, stbl.content, stbl.end, [&](const Box& stsd) {
+      std::string_view b;
+      if (stsd.type != Type("stsd") || !Content(s, stsd, 44, b) || b.size() < 44) return true;
+      track.width = static_cast<std::uint32_t>(BigEndian(b, 40, 2));
+      track.height = static_cast<std::uint32_t>(BigEndian(b, 42, 2));
+      return false;
+    });
+    return false;
+  });
+}
+
 void ReadTrack(Source& s, const Box& trak, Track& track) {
   Children(s, trak.content, trak.end, [&](const Box& box) {
     if (box.type == Type("tkhd")) ReadTrackHeader(s, box, track);
@@ -151,6 +168,7 @@ void ReadTrack(Source& s, const Box& trak, Track& track) {
         track.durationMs = header.durationMs;
       if (inner.type == Type("hdlr") && Content(s, inner, 12, b) && b.size() == 12)
         track.video = b.substr(8, 4) == "vide";
+      if (inner.type == Type("minf") && track.width == 0) ReadSampleSize(s, inner, track);
       return true;
     });
     return true;

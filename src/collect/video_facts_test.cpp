@@ -175,18 +175,25 @@ std::string Mvhd(std::uint64_t created, std::uint32_t timescale, std::uint64_t d
   return Box(type, std::string(1, wide ? '\1' : '\0') + std::string(3, '\0') + times +
                        std::string(80, '\0'));
 }
-// A video track of 64 x 48 (1.2 s by its media header) whose matrix starts a b / c d (in whole
-// units).
-std::string Track(int a = 1, int b = 0, int c = 0, int d = 1, const char* handler = "vide") {
+// A video track of 64 x 48 (1.2 s by its media header) whose matrix starts
+// a b / c d (in whole units); unsized, the size is only in its sample entry.
+std::string Track(int a = 1, int b = 0, int c = 0, int d = 1, const char* handler = "vide",
+                  bool sized = true) {
   std::string matrix;
   for (int v : {a, b, 0, c, d, 0, 0, 0, 0x4000})
     matrix += Number(static_cast<std::uint32_t>(v * 0x10000), 4, true);
   std::string tkhd = std::string("\0\0\0\1", 4) + std::string(36, '\0') + matrix +
-                     Number(64u << 16, 4, true) + Number(48u << 16, 4, true);
-  return Box("trak",
-             Box("tkhd", tkhd) + Box("mdia", Mvhd(0, 10, 12, false, "mdhd") +
-                                                 Box("hdlr", std::string(8, '\0') + handler +
-                                                                 std::string(12, '\0'))));
+                     Number(sized ? 64u << 16 : 0, 4, true) +
+                     Number(sized ? 48u << 16 : 0, 4, true);
+  std::string entry =
+      Box("avc1", std::string(24, '\0') + Number(64, 2, true) + Number(48, 2, true));
+  return Box(
+      "trak",
+      Box("tkhd", tkhd) +
+          Box("mdia", Mvhd(0, 10, 12, false, "mdhd") +
+                          Box("hdlr", std::string(8, '\0') + handler + std::string(12, '\0')) +
+                          Box("minf", Box("stbl", Box("stsd", Number(0, 4, true) +
+                                                                  Number(1, 4, true) + entry)))));
 }
 // QuickTime's metadata: one key, the Apple creation date, and its text.
 std::string AppleDate(const std::string& text) {
@@ -233,6 +240,10 @@ TEST(VideoFactsTest, DisplayMatrixGivesRotationAndMirror) {
     EXPECT_EQ(facts.width, turned ? 48u : 64u);
     EXPECT_EQ(facts.height, turned ? 64u : 48u);
   }
+  VideoFacts facts;  // a track header without a size: the sample entry's, turned
+  ASSERT_TRUE(Parse(kFtyp + Box("moov", Mvhd(0, 1, 1) + Track(0, 1, -1, 0, "vide", false)), facts));
+  EXPECT_EQ(facts.width, 48u);
+  EXPECT_EQ(facts.height, 64u);
 }
 
 TEST(VideoFactsTest, MovieHeaderAndAppleDates) {
@@ -256,11 +267,12 @@ TEST(VideoFactsTest, MovieHeaderAndAppleDates) {
       {Mvhd(kMay1 + k1904, 1, 1), AppleDate("2023-02-30T04:05:06"), 1000, VideoDate::kUtc,
        Local(kMay1)},
       {Mvhd(0, 1, 1), AppleDate("yesterday"), 1000, VideoDate::kNone, ""},
+      {Mvhd(0, 1, 1), std::string(4, '\0'), 1000, VideoDate::kNone, ""},  // QuickTime's end of list
       {Mvhd(0, 1, 1), AppleDate("2023-02-03T04:05:"), 1000, VideoDate::kNone, ""},
   };
   for (const Case& c : cases) {
     VideoFacts facts;
-    ASSERT_TRUE(Parse(kFtyp + Box("moov", c.mvhd + c.meta + Track()), facts)) << c.taken;
+    ASSERT_TRUE(Parse(kFtyp + Box("moov", c.mvhd + Track() + c.meta), facts)) << c.taken;
     EXPECT_EQ(facts.durationMs, c.durationMs) << c.taken;
     EXPECT_EQ(facts.takenFrom, c.from) << c.taken;
     EXPECT_EQ(facts.taken, c.taken);

@@ -110,8 +110,8 @@ void Finish(VideoFacts& facts) {
   facts.height = turned ? facts.storedWidth : facts.storedHeight;
   // EXIF: 1 upright, 6 turned 90 clockwise, 3 by 180, 8 by 270; mirrored
   // first and then turned: 2, 7, 4, 5.
-  static constexpr int kPlain[] = {1, 6, 3, 8}, kMirrored[] = {2, 7, 4, 5};
-  facts.orientation = (facts.mirrored ? kMirrored : kPlain)[facts.rotation / 90 % 4];
+  static constexpr int kOrientation[2][4] = {{1, 6, 3, 8}, {2, 7, 4, 5}};
+  facts.orientation = kOrientation[facts.mirrored ? 1 : 0][(facts.rotation / 90) & 3];
 }
 
 }  // namespace

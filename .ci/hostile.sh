@@ -16,14 +16,14 @@ if ((${#need[@]})); then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 
-# The fuzzers: about 75 seconds together. New inputs go to a scratch folder;
+# The fuzzers: about 90 seconds together. New inputs go to a scratch folder;
 # the seed corpora in fuzz/corpus are only read. A crash leaves its input in
 # build-fuzz/ and fails the run.
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for target in template settings expand pattern picture_facts; do
+for target in template settings expand pattern picture_facts video_facts; do
   echo "== fuzz $target"
   mkdir -p "$scratch/$target"
   if ! (cd build-fuzz && "fuzz/${target}_fuzz" "$scratch/$target" "../fuzz/corpus/$target" \

@@ -105,4 +105,14 @@ std::string TemplateText(const std::vector<std::string>& lines, bool utf8) {
   return text;
 }
 
+std::string HostTool(const std::string& name) {
+#ifdef _WIN32
+  (void)name;
+  return "";
+#else
+  std::string path = "/usr/bin/" + name;
+  return fs::exists(path) ? path : "";
+#endif
+}
+
 }  // namespace testing_support

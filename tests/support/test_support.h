@@ -61,6 +61,11 @@ struct RunResult {
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment = {});
 
+/// The path of a host tool that tests make files with (ffmpeg, exiftool), or
+/// "" when it is missing, and the test skips. Windows tests find none: a
+/// Linux tool under wine could not take their paths.
+std::string HostTool(const std::string& name);
+
 /// A copy of the built program in its own folder with the given settings file
 /// and templates (name, bytes), so that a test chooses what it loads.
 struct Installation {

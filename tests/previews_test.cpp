@@ -9,6 +9,7 @@
 #include "support/gallery.h"
 #include "support/pixels.h"
 #include "support/test_support.h"
+#include "text/messages.h"
 #ifndef _WIN32
 #include "support/hostile.h"
 #endif
@@ -244,3 +245,45 @@ TEST(PreviewsTest, APreviewSizeThatIsNoSizeStopsTheRun) {
 }
 
 }  // namespace
+
+// HEIF, AVIF and WebP photos, listed by the pictures setting: thumbnails and
+// previews (a browser shows none of them as it is), sizes after HEIF's own
+// turn. Where the system has no decoder (wine, Windows without the Store's
+// extensions) the rows show the pictures themselves and the report names the
+// extension once, however many pictures need it.
+TEST(PreviewsTest, TodaysFormatsGetCopiesOrTheExtensionTheyNeed) {
+  const fs::path engines = PathOf(PAGRIMO_SOURCE_DIR "/tests/pictures");
+  Gallery g(Item("[filename]|[thumb]|[preview]|[width]x[height]"),
+            std::string(kSizes) + "pictures=heic avif webp\r\n", engines,
+            {"scene.heic", "turned.avif", "scene.webp"});
+  fs::copy_file(engines / "scene.heic", g.photos.path / "again.heic");
+  RunResult run = g.Run();
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto items = g.Items();
+  ASSERT_EQ(items.size(), 4u) << g.Page();
+  for (const auto& [name, fields] : items) {
+    SCOPED_TRACE(name);
+    std::vector<std::string> f = Split(fields);
+    ASSERT_EQ(f.size(), 3u);
+    EXPECT_EQ(f[2], "240x160");  // turned.avif: upright by irot, not turned again
+    if (f[0] == name) {          // no decoder here
+#ifndef _WIN32
+      ADD_FAILURE() << "libvips decodes " << name;
+#endif
+      EXPECT_EQ(f[1], name);
+      continue;
+    }
+    EXPECT_EQ(f[0], Copy(name + ".jpg"));
+    EXPECT_EQ(f[1], Copy(name + ".preview.jpg"));
+  }
+#ifdef _WIN32
+  if (Split(items["scene.heic"])[0] == "scene.heic") {
+    std::string line = MessageText(DefaultLanguage(), Message::kMissingDecoder,
+                                   {"2", MessageText(DefaultLanguage(), Message::kHeifExtensions)});
+    EXPECT_NE(run.err.find(line), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(line), run.err.rfind(line)) << run.err;
+  }
+#else
+  EXPECT_EQ(run.err, "");
+#endif
+}

@@ -10,9 +10,6 @@
 #include "support/pixels.h"
 #include "support/test_support.h"
 #include "text/messages.h"
-#ifndef _WIN32
-#include "support/hostile.h"
-#endif
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -179,15 +176,7 @@ TEST(PreviewsTest, EachSizeChangeRemakesOnlyItsOwnCopies) {
   // Unchanged pictures are not opened again: unreadable, they still show.
   std::string page = g.Page();
   auto before = g.Copies();
-#ifndef _WIN32
-  for (const auto& entry : fs::directory_iterator(g.photos.path))
-    if (entry.is_regular_file() && entry.path().filename() != "index.html")
-      fs::permissions(entry.path(), fs::perms::none);
-  fs::permissions(g.photos.path, fs::perms::all);
-  RunResult again = RunUnprivileged(g.installation.program, {g.photos.Text()}, kGalleryEnvironment);
-#else
-  RunResult again = g.Run();
-#endif
+  RunResult again = g.RunWithPicturesUnreadable();
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(again.err, "");
   EXPECT_EQ(g.Page(), page);

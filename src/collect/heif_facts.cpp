@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "collect/picture_reading.h"
+#include "platform/picture_kinds.h"
 
 namespace picture_reading {
 namespace {
@@ -340,26 +341,12 @@ bool ReadMeta(Bytes b, const Box& box, std::int64_t offset, PictureFacts& facts)
 }  // namespace
 
 bool IsHeif(Bytes b, PictureFacts& facts) {
-  Box ftyp;
-  if (!ReadBox(b, 0, b.size(), ftyp) || ftyp.type != "ftyp" || ftyp.end - ftyp.body < 8) {
-    return false;
-  }
-  auto among = [](Bytes brand, std::initializer_list<Bytes> brands) {
-    return std::find(brands.begin(), brands.end(), brand) != brands.end();
-  };
-  auto hevc = {Bytes("heic"), Bytes("heix"), Bytes("heim"),
-               Bytes("heis"), Bytes("hevc"), Bytes("hevx")};
-  auto avif = {Bytes("avif"), Bytes("avis")};
-  auto general = {Bytes("mif1"), Bytes("msf1"), Bytes("mif2"), Bytes("miaf")};
-  Bytes major = b.substr(static_cast<std::size_t>(ftyp.body), 4);
-  bool isAvif = among(major, avif), isHeif = among(major, hevc), any = among(major, general);
-  for (std::uint64_t at = ftyp.body + 8; at + 4 <= ftyp.end && !isAvif && !isHeif; at += 4) {
-    Bytes brand = b.substr(static_cast<std::size_t>(at), 4);
-    isAvif = among(brand, avif);
-    any = any || among(brand, hevc) || among(brand, general);
-  }
-  if (!isAvif && !isHeif && !any) return false;
-  facts.format = isAvif ? PictureFormat::kAvif : PictureFormat::kHeif;
+  // The engines' own rule tells the brands apart, so a file the header reader
+  // takes for HEIF is one the engines decode as HEIF, and the same for AVIF.
+  platform::PictureKind kind =
+      platform::SniffPicture(reinterpret_cast<const unsigned char*>(b.data()), b.size());
+  if (kind != platform::PictureKind::kHeif && kind != platform::PictureKind::kAvif) return false;
+  facts.format = kind == platform::PictureKind::kAvif ? PictureFormat::kAvif : PictureFormat::kHeif;
   return true;
 }
 

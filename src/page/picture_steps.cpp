@@ -30,6 +30,17 @@ void Step(std::string& text, const char* placeholder, Make make) {
   text = ReplaceText(text, placeholder, make());
 }
 
+// The four forms of a path placeholder (plain, "\\", "%", "&", the first four
+// of forms) with the path's value.
+template <size_t N>
+void PathSteps(std::string& text, const char* const (&forms)[N], const std::string& path) {
+  static_assert(N >= 4);
+  Step(text, forms[0], [&]() -> const std::string& { return path; });
+  Step(text, forms[1], [&] { return DoubleBackslashes(path); });
+  Step(text, forms[2], [&] { return UrlForm(path); });
+  Step(text, forms[3], [&] { return HtmlForm(path); });
+}
+
 std::string SizeText(std::int32_t value) { return value > 0 ? std::to_string(value) : ""; }
 
 // "YYYY:MM:DD HH:MM:SS" as seconds, read as local time.
@@ -133,17 +144,11 @@ bool ExpandPictureItem(std::string& item, const std::string& folderPath,
   const std::string copies = (slash == std::string::npos ? "" : fileName.substr(0, slash + 1)) +
                              kThumbnailFolderName + platform::kSeparator;
   const std::string thumb = notes.thumbnail.empty() ? fileName : copies + notes.thumbnail;
-  Step(item, "[thumb]", [&]() -> const std::string& { return thumb; });
-  Step(item, "[thumb\\]", [&] { return DoubleBackslashes(thumb); });
-  Step(item, "[thumb%]", [&] { return UrlForm(thumb); });
-  Step(item, "[thumb&]", [&] { return HtmlForm(thumb); });
+  PathSteps(item, kThumbnailPlaceholders, thumb);
   Step(item, "[thumbwidth]", [&] { return SizeText(notes.thumbWidth); });
   Step(item, "[thumbheight]", [&] { return SizeText(notes.thumbHeight); });
   const std::string preview = notes.preview.empty() ? fileName : copies + notes.preview;
-  Step(item, "[preview]", [&]() -> const std::string& { return preview; });
-  Step(item, "[preview\\]", [&] { return DoubleBackslashes(preview); });
-  Step(item, "[preview%]", [&] { return UrlForm(preview); });
-  Step(item, "[preview&]", [&] { return HtmlForm(preview); });
+  PathSteps(item, kPreviewPlaceholders, preview);
   Step(item, "[previewwidth]", [&] { return SizeText(notes.previewWidth); });
   Step(item, "[previewheight]", [&] { return SizeText(notes.previewHeight); });
   Step(item, "[width]", [&] { return SizeText(notes.width); });

@@ -5,13 +5,14 @@
 namespace platform {
 namespace {
 
-// The kind a brand names; "mif1" and "msf1" (any HEIF-structured file,
-// AVIF too) only as generic HEIF.
+// The kind a brand names; "mif1", "msf1", "mif2" and "miaf" (any
+// HEIF-structured file, AVIF too) only as generic HEIF.
 PictureKind BrandKind(const unsigned char* brand, bool& generic) {
   static const char* const kAvif[] = {"avif", "avis"};
   static const char* const kHeif[] = {"heic", "heix", "hevc", "hevx",
                                       "heim", "heis", "hevm", "hevs"};
-  generic = std::memcmp(brand, "mif1", 4) == 0 || std::memcmp(brand, "msf1", 4) == 0;
+  generic = std::memcmp(brand, "mif1", 4) == 0 || std::memcmp(brand, "msf1", 4) == 0 ||
+            std::memcmp(brand, "mif2", 4) == 0 || std::memcmp(brand, "miaf", 4) == 0;
   if (generic) return PictureKind::kHeif;
   for (const char* name : kAvif)
     if (std::memcmp(brand, name, 4) == 0) return PictureKind::kAvif;

@@ -16,8 +16,8 @@ inline constexpr std::size_t kSniffBytes = 64;
 /// The kind of picture whose file starts with the size bytes at head. HEIF
 /// and AVIF files are told by the brands of their leading "ftyp" box (the
 /// major brand first, then the compatible ones: "avif"/"avis" for AVIF,
-/// "heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs", "mif1" and
-/// "msf1" for HEIF), WebP by its RIFF header.
+/// "heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs", and the generic
+/// "mif1", "msf1", "mif2" and "miaf" for HEIF), WebP by its RIFF header.
 PictureKind SniffPicture(const unsigned char* head, std::size_t size);
 
 /// The reason given for a file that is no picture of a kind the engines

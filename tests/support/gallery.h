@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "support/test_support.h"
+#ifndef _WIN32
+#include "support/hostile.h"
+#endif
 
 namespace testing_support {
 
@@ -44,6 +47,20 @@ struct Gallery {
       std::filesystem::copy_file(source / PathOf(name), photos.path / PathOf(name));
   }
   RunResult Run() { return RunProgram(installation.program, {photos.Text()}, kGalleryEnvironment); }
+  /// A run over pictures that cannot be opened any more but still be looked
+  /// at (POSIX: unreadable, the run unprivileged): a run that opened one
+  /// would report it and change its row. On Windows a plain run.
+  RunResult RunWithPicturesUnreadable() {
+#ifndef _WIN32
+    for (const auto& entry : std::filesystem::directory_iterator(photos.path))
+      if (entry.is_regular_file() && entry.path().filename() != "index.html")
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::none);
+    std::filesystem::permissions(photos.path, std::filesystem::perms::all);
+    return RunUnprivileged(installation.program, {photos.Text()}, kGalleryEnvironment);
+#else
+    return Run();
+#endif
+  }
   std::string Page() { return ReadFile(photos.path / "index.html"); }
   /// The page's items as name -> the fields after the name.
   std::map<std::string, std::string> Items() {

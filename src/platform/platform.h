@@ -259,15 +259,33 @@ struct CopyResult {
 };
 
 /// A decoder the system lacks until an extension is installed (on Windows,
-/// from the Microsoft Store); the picture is not damaged.
-enum class MissingDecoder { kNone, kHeif, kAvif, kWebp };
+/// from the Microsoft Store); the picture or clip is not damaged. kHevc is
+/// HEVC (H.265) video, kWebm the WebM container with its VP8 and VP9 video.
+enum class MissingDecoder { kNone, kHeif, kAvif, kWebp, kHevc, kWebm };
+
+/// What the copies are made from. A picture needs nothing more. A video's
+/// copies are made from one poster frame: looked for at the times
+/// PosterTimes (posters.h) gives for durationMs (0: unknown, the engine asks
+/// the container), each reached by a seek to the nearest key frame before it
+/// and decoding on from there, never from the start; a nearly black frame
+/// makes the engine try the next time, and the brightest frame found is
+/// taken. The frame is turned upright by orientation (the display matrix as
+/// an EXIF value 1..8, which the container reader found).
+struct MediaSource {
+  bool video = false;
+  std::int64_t durationMs = 0;
+  int orientation = 1;
+};
 
 /// What one decode of a picture gave: a result per wanted copy, in the order
 /// asked, and what the decoder was asked for: the number of decodes (0 or 1)
 /// and the pixel size that decode delivered, before orientation and any
 /// further shrinking. colourConverted says that the picture carried a colour
 /// profile other than sRGB and the copies were converted to sRGB. Facts
-/// that only the decoder knows (a video's duration) belong here beside them.
+/// that only the decoder knows belong here beside them: for a video, the
+/// time of the frame taken (posterMs), how many frames were measured for it
+/// (framesTried: 1 unless the first was nearly black) and the length the
+/// engine found (durationMs, 0 when unknown).
 struct MediaResult {
   std::vector<CopyResult> copies;
   int decodes = 0;
@@ -275,6 +293,9 @@ struct MediaResult {
   std::int32_t decodedHeight = 0;
   bool colourConverted = false;
   MissingDecoder missingDecoder = MissingDecoder::kNone;  // why every copy failed, when set
+  std::int64_t posterMs = -1;
+  int framesTried = 0;
+  std::int64_t durationMs = 0;
 };
 
 /// Decodes the picture once (first frame), at the smallest scale that covers
@@ -293,9 +314,13 @@ struct MediaResult {
 /// fails as kPicture, one that cannot be written as kTarget, and the other
 /// copies are still made. A failed copy leaves nothing behind. Callable from
 /// several threads at once on different pictures; the engine's per-thread
-/// set-up is its own business.
+/// set-up is its own business. A video (source.video) is handled alike from
+/// its poster frame: decodes is 1 when a frame was decoded, and a clip with
+/// no decodable frame (damaged, cut short, not a clip, no decoder) fails
+/// every copy as kPicture, within bounded time and memory (an absurd frame
+/// size is refused before any allocation).
 bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>& wanted,
-                       MediaResult& result);
+                       MediaResult& result, const MediaSource& source = {});
 
 /// Creates the folder that holds thumbnails (hidden on Windows: the hidden
 /// attribute; on POSIX its name starts with a dot). True when it exists

@@ -311,7 +311,7 @@ void WriteCopy(VipsImage* image, const std::string& stem, bool optimise, CopyRes
 // ---- 5. The seam ----------------------------------------------------------------
 
 bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>& wanted,
-                       MediaResult& result) {
+                       MediaResult& result, const MediaSource& source) {
   result = MediaResult{};
   result.copies.assign(wanted.size(), CopyResult{});
   if (wanted.empty()) return true;
@@ -319,6 +319,11 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
   // Largest first: the decode covers it.
   const std::vector<size_t> order = LargestFirst(wanted);
   StartVips();
+  if (source.video) {
+    for (CopyResult& copy : result.copies)
+      copy.failure = CopyFailure::kPicture, copy.reason = "videos are not decoded";
+    return false;
+  }
   ImageRef larger;
   std::string reason = "the image library cannot start";
   bool anyEighth = false;

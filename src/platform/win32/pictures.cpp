@@ -188,13 +188,18 @@ bool DecodePicture(const std::string& picture, int maxSide, IWICImagingFactory*&
 // ---- 3. The seam --------------------------------------------------------------------
 
 bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>& wanted,
-                       MediaResult& result) {
+                       MediaResult& result, const MediaSource& source) {
   result = MediaResult{};
   result.copies.assign(wanted.size(), CopyResult{});
   if (wanted.empty()) return true;
   auto side = [&](size_t i) { return CopySide(wanted[i]); };
   // Largest first: the decode covers it.
   const std::vector<size_t> order = LargestFirst(wanted);
+  if (source.video) {
+    for (CopyResult& copy : result.copies)
+      copy.failure = CopyFailure::kPicture, copy.reason = "videos are not decoded";
+    return false;
+  }
   IWICImagingFactory* factory = nullptr;
   Decoded larger;
   std::string reason;

@@ -205,8 +205,8 @@ TEST(RunFlowLoadTest, TemplatesInASubfolderAndSectionsEndedByTheFile) {
   EXPECT_EQ(ReadFile(photos.path / "index.html"), "A a.jpg\r\n\r\n");
 }
 
-// The "pictures" setting chooses the files listed, and the start check
-// follows it; without it the list is the one of old.
+// The "pictures" and "videos" settings choose the files listed, and the
+// start check follows them; without them the list is the one of old.
 TEST(PicturesSetting, ListsTheNamedTypesOnly) {
   struct Case {
     std::string line;  // of the settings file
@@ -219,6 +219,12 @@ TEST(PicturesSetting, ListsTheNamedTypesOnly) {
       {"pictures=avif\r\n", "nothing"},
       {"pictures=\r\n", ""},
       {"pictures= , . ,\r\n", ""},
+      // Videos are listed among the pictures, and count for the start check;
+      // a blank list names none, and a picture's extension stays a picture's.
+      {"videos=heic tif\r\n", "page 4\r\n<a.jpg>\r\n<b.HEIC>\r\n<d.tif>\r\n<e.png>\r\n*\r\n"},
+      {"pictures=avif\r\nvideos=webp\r\n", "page 1\r\n<c.webp>\r\n*\r\n"},
+      {"videos= ,\r\n", "page 2\r\n<a.jpg>\r\n<e.png>\r\n*\r\n"},
+      {"pictures=jpg\r\nvideos=JPG,png\r\n", "page 2\r\n<a.jpg>\r\n<e.png>\r\n*\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);

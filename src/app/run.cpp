@@ -96,7 +96,7 @@ int Run() {
   // The check follows the pages' rule: listing mode 2 gives a linked folder
   // no page, so pictures found only through links leave nothing to write.
   LinkRule links = set.listingMode == 2 ? LinkRule::kNever : LinkRule::kEnterOnce;
-  if (!HasAnyImage(folder, set.listingMode != 0, links, set.pictures)) {
+  if (!HasAnyImage(folder, set.listingMode != 0, links, ListedTypes(set))) {
     platform::ShowMessage(MessageText(Message::kNothingToList), platform::MessageKind::kWarning,
                           errorCaption);
     return kExitMessage;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "collect/video_facts.h"
 #include "platform/platform.h"
 #include "text/natural_order.h"
 
@@ -9,7 +10,11 @@ CivilTime TakenTime(const std::string& path) {
   PictureFacts facts;
   std::string reason;
   // A picture whose frame header is broken may still carry a date before it.
-  ReadPictureFacts(path, facts, reason);
+  // A video has its recording date in its container.
+  if (!ReadPictureFacts(path, facts, reason) && facts.taken.empty()) {
+    VideoFacts clip;
+    if (ReadVideoFacts(path, clip, reason) && !clip.taken.empty()) return clip.takenTime;
+  }
   if (!facts.taken.empty()) return facts.takenTime;
   platform::FileStamp stamp;
   platform::LocalTime local;

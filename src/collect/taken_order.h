@@ -6,9 +6,10 @@
 #include "collect/picture_facts.h"
 #include "text/names.h"
 
-/// When the picture at path was taken: its EXIF date (DateTimeOriginal, else
-/// DateTime), else its file's modification time in local time; all zero
-/// when neither can be read.
+/// When the picture at path was taken: its date of PhotoDates (EXIF
+/// DateTimeOriginal first), or for a file that is no picture but a video its
+/// recording date, else its file's modification time in local time; all
+/// zero when none can be read.
 CivilTime TakenTime(const std::string& path);
 
 /// Sorts the entries first..end-1 of names, pictures in folder (which ends in

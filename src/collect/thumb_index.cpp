@@ -76,16 +76,26 @@ std::vector<std::string> Fields(const std::string& line) {
 
 bool ParseRecord(const std::string& line, std::string& name, PictureRecord& r) {
   std::vector<std::string> f = Fields(line);
-  if ((f.size() != 10 && f.size() != 14) || f[0].empty() || f[4].size() != 1) return false;
+  if ((f.size() != 10 && f.size() < 14) || f[0].empty() || f[4].size() != 1) return false;
   constexpr std::int32_t kMax = INT32_MAX;
   r.thumbKind = f[4][0];
   if (r.thumbKind != 'j' && r.thumbKind != 'p' && r.thumbKind != 'b' && r.thumbKind != '-') {
     return false;
   }
-  if (f.size() == 14) {
+  // Tagged fields follow the preview's: "v" and a length in milliseconds
+  // marks a video. A record of tags this reader does not know is read again.
+  for (size_t i = 14; i < f.size(); ++i) {
+    if (f[i].empty() || f[i][0] != 'v' || r.video ||
+        !Whole<std::int64_t>(f[i].substr(1), 0, INT64_MAX, r.durationMs)) {
+      return false;
+    }
+    r.video = true;
+  }
+  if (f.size() >= 14) {
     r.previewKind = f[11].size() == 1 ? f[11][0] : '?';
-    if ((r.previewKind != 'j' && r.previewKind != 'p' && r.previewKind != 'o') ||
-        !Whole<std::int32_t>(f[10], 1, kMax, r.previewSize) ||
+    bool none = r.previewKind == '-' && f.size() > 14;  // a record with tags, without a preview
+    if ((r.previewKind != 'j' && r.previewKind != 'p' && r.previewKind != 'o' && !none) ||
+        !Whole<std::int32_t>(f[10], none ? 0 : 1, kMax, r.previewSize) ||
         !Whole<std::int32_t>(f[12], 0, kMax, r.previewWidth) ||
         !Whole<std::int32_t>(f[13], 0, kMax, r.previewHeight)) {
       return false;
@@ -109,10 +119,11 @@ std::string FormatPictureIndex(const PictureIndex& index) {
             '\t' + std::to_string(r.thumbSize) + '\t' + r.thumbKind + '\t' +
             std::to_string(r.thumbWidth) + '\t' + std::to_string(r.thumbHeight) + '\t' +
             std::to_string(r.width) + '\t' + std::to_string(r.height) + '\t' + Escaped(r.taken);
-    if (r.previewKind != '-') {
+    if (r.previewKind != '-' || r.video) {
       text += '\t' + std::to_string(r.previewSize) + '\t' + r.previewKind + '\t' +
               std::to_string(r.previewWidth) + '\t' + std::to_string(r.previewHeight);
     }
+    if (r.video) text += "\tv" + std::to_string(r.durationMs);
     text += '\n';
   }
   return text;

@@ -32,6 +32,8 @@ struct PictureRecord {
   char previewKind = '-';        // 'j' JPEG preview, 'p' PNG, 'o' the picture is its own, '-' none
   std::int32_t previewWidth = 0;
   std::int32_t previewHeight = 0;
+  bool video = false;           // a video, whose copies are of its poster frame
+  std::int64_t durationMs = 0;  // a video's length; 0: unknown
   bool operator==(const PictureRecord&) const = default;
 };
 
@@ -42,8 +44,9 @@ using PictureIndex = std::map<std::string, PictureRecord>;
 /// record in name order, fields separated by tabs; in names and dates the
 /// bytes below 0x20 and "%" are written as %XX. The four preview fields
 /// follow only in records with a preview (kind other than '-'), so an index
-/// without previews reads as it always has. The same index always gives the
-/// same text.
+/// without previews reads as it always has. A video's record has them always
+/// (kind '-' and size 0 without a preview), then the tagged field "v" and
+/// its length in milliseconds. The same index always gives the same text.
 std::string FormatPictureIndex(const PictureIndex& index);
 
 /// Reads an index file's text; lines that cannot be read are left out, and a

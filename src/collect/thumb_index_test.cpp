@@ -11,6 +11,12 @@ TEST(ThumbIndexTest, EveryRecordSurvivesItsText) {
   PictureRecord facts{1, 0, 0, '-', 0, 0, 12, 8, "odd\tdate%"};
   PictureRecord preview{9, 1, 400, 'p', 400, 200, 6000, 3000, "", 2048, 'p', 2048, 1024};
   PictureRecord own{9, 1, 400, 'j', 400, 300, 800, 600, "", 2048, 'o', 800, 600};
+  PictureRecord clip = preview;
+  clip.video = true, clip.durationMs = 3723004;
+  PictureRecord posterless{7, 2, 400, 'b', 0, 0, -1, -1, ""};
+  posterless.video = true;
+  index["clip.mp4"] = clip;
+  index["bad.mov"] = posterless;
   index["p.png"] = preview;
   index["own.jpg"] = own;
   index["a.jpg"] = jpeg;
@@ -20,7 +26,11 @@ TEST(ThumbIndexTest, EveryRecordSurvivesItsText) {
   EXPECT_EQ(ParsePictureIndex(text), index);
   EXPECT_EQ(FormatPictureIndex(ParsePictureIndex(text)), text);
   // One line per record after the first; the odd bytes are escaped.
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
+  // A video's record has the preview fields always, then its length.
+  EXPECT_NE(text.find("\nbad.mov\t7\t2\t400\tb\t0\t0\t-1\t-1\t\t0\t-\t0\t0\tv0\n"),
+            std::string::npos)
+      << text;
   EXPECT_NE(text.find("tab%09here%0Anew%2520line.png\t"), std::string::npos) << text;
   // Records without a preview keep the ten fields they always had.
   EXPECT_NE(text.find("\na.jpg\t5242880\t1700000000\t400\tj\t400\t300\t4000\t3000\t"
@@ -47,6 +57,9 @@ TEST(ThumbIndexTest, LinesThatCannotBeReadAreLeftOut) {
       "i.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t2048\t-\t64\t48\n",  // a preview of no kind
       "k.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\tj\t64\t48\n",     // made for no size
       "l.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t2048\tj\t-1\t48\n",  // a negative side
+      "m.mp4\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tv-1\n",  // a negative length
+      "n.mp4\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tc1\n",   // an unknown tag
+      "o.mp4\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tv1\tv2\n",
   };
   std::string text = "pagrimo thumbnails 1\n" + good;
   for (const char* line : broken) text += line;

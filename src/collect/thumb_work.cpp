@@ -22,13 +22,17 @@ std::string CopyName(const ThumbFolder& f, size_t k, const platform::CopyResult&
 }
 
 // Reads the headers of the folder's k-th picture and, when its job says so,
-// makes its thumbnail and its preview from one decode.
+// makes its thumbnail and its preview from one decode (of a video's poster
+// frame).
 void RunJob(ThumbFolder& f, size_t k, const ThumbnailWants& wants) {
   const std::string picture = f.path + f.names[k];
   PictureNotes& n = f.notes[k];
   std::string reason;
   bool shownAsIs = false;
-  bool headers = ReadPictureHeaders(picture, n.width, n.height, n.taken, shownAsIs, reason);
+  platform::MediaSource source;
+  bool headers = n.video
+                     ? ReadVideoHeaders(picture, n, source, reason)
+                     : ReadPictureHeaders(picture, n.width, n.height, n.taken, shownAsIs, reason);
   if (!headers) {
     n.width = n.height = -1;
     n.taken.clear();
@@ -46,7 +50,8 @@ void RunJob(ThumbFolder& f, size_t k, const ThumbnailWants& wants) {
   std::vector<platform::WantedCopy> wanted;
   int previewAt = -1, thumbAt = -1;
   if (f.wantPreview[k]) {
-    n.ownPreview = headers && shownAsIs && std::max(n.width, n.height) <= wants.previewSize;
+    n.ownPreview =
+        !n.video && headers && shownAsIs && std::max(n.width, n.height) <= wants.previewSize;
     if (!n.ownPreview) {
       previewAt = static_cast<int>(wanted.size());
       wanted.push_back({wants.previewSize, f.thumbs + f.names[k] + ".preview", true});
@@ -57,7 +62,14 @@ void RunJob(ThumbFolder& f, size_t k, const ThumbnailWants& wants) {
     wanted.push_back({wants.thumbSize, f.thumbs + f.names[k], false});
   }
   platform::MediaResult made;
-  if (wanted.empty() || platform::MakeDisplayCopies(picture, wanted, made)) {
+  if (wanted.empty() || platform::MakeDisplayCopies(picture, wanted, made, source)) {
+    // A clip whose container the readers do not know (AVI, MPEG-TS) still
+    // has the size and length its decoder found.
+    if (n.video && !headers && made.decodes > 0) {
+      n.width = made.decodedWidth;
+      n.height = made.decodedHeight;
+      n.durationMs = made.durationMs;
+    }
     if (thumbAt >= 0) {
       const platform::CopyResult& thumb = made.copies[static_cast<size_t>(thumbAt)];
       n.thumbnail = CopyName(f, k, thumb, false);
@@ -98,9 +110,10 @@ void RunJob(ThumbFolder& f, size_t k, const ThumbnailWants& wants) {
     f.failures[k] = platform::CopyFailure::kTarget;
     return;
   }
+  // A clip without a poster still plays: it keeps what its container told.
   n.bad = true;
   n.ownPreview = false;
-  n.width = n.height = -1;
+  if (!n.video) n.width = n.height = -1;
 }
 
 // ---- The workers ------------------------------------------------------------

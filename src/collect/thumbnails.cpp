@@ -79,9 +79,13 @@ PictureRecord NewRecord(const ThumbFolder& f, size_t k, const PictureIndex::cons
   r.width = n.width;
   r.height = n.height;
   r.taken = n.taken;
+  r.video = n.video;
+  r.durationMs = n.durationMs;
   if (n.bad) {
     PictureRecord bad;
     bad.size = n.size, bad.modified = n.modified, bad.taken = n.taken;
+    bad.video = n.video, bad.durationMs = n.durationMs;
+    if (n.video) bad.width = n.width, bad.height = n.height;
     bad.thumbSize = wants.thumbSize;
     bad.thumbKind = 'b';
     return bad;
@@ -153,18 +157,24 @@ void Complete(ThumbnailWorkState& s, ThumbFolder& f, const ThumbnailWants& wants
     PictureNotes& n = f.notes[k];
     if (n.bad) {
       std::string reason = f.reasons[k].empty() ? "it could not be decoded" : f.reasons[k];
-      s.notices.push_back((wants.Copies() ? "cannot make a thumbnail of " : "cannot read ") +
-                          f.path + f.names[k] + ": " + reason);
+      const char* what = !wants.Copies() ? "cannot read "
+                         : n.video       ? "cannot make a poster of "
+                                         : "cannot make a thumbnail of ";
+      s.notices.push_back(what + f.path + f.names[k] + ": " + reason);
     } else if (f.failures[k] == platform::CopyFailure::kTarget) {
       NameFolder(s, f.thumbs, f.reasons[k]);
     } else if (f.missing[k] != platform::MissingDecoder::kNone) {
       ++s.missing[f.missing[k]];
     }
-    if (n.thumbnail.empty() && !n.bad) {
+    if (n.thumbnail.empty() && (!n.bad || n.video)) {
       ScaledSize(n.width, n.height, wants.thumbSize, n.thumbWidth, n.thumbHeight);
     }
-    // Without a preview copy the picture itself is shown, at its own size.
-    if (n.preview.empty()) {
+    // Without a preview copy the picture itself is shown, at its own size;
+    // of a video, its thumbnail (when it has one).
+    if (n.preview.empty() && n.video) {
+      n.previewWidth = n.thumbnail.empty() ? 0 : n.thumbWidth;
+      n.previewHeight = n.thumbnail.empty() ? 0 : n.thumbHeight;
+    } else if (n.preview.empty()) {
       n.previewWidth = std::max(n.width, 0);
       n.previewHeight = std::max(n.height, 0);
     }
@@ -218,16 +228,20 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
     if (!n.stamped) continue;  // gone since it was listed: nothing to show of it
     n.size = stamp.size;
     n.modified = stamp.modified;
+    n.video = HasPictureType(names[k], wants.videos);
     auto found = f.old.find(names[k]);
+    // A record of a picture no longer counts when its name became a video's
+    // (the settings changed), and the other way round.
     bool factsValid = found != f.old.end() && found->second.size == stamp.size &&
-                      found->second.modified == stamp.modified;
+                      found->second.modified == stamp.modified && found->second.video == n.video;
     if (factsValid) {
       const PictureRecord& r = found->second;
       n.width = r.width;
       n.height = r.height;
       n.taken = r.taken;
+      n.durationMs = r.durationMs;
       n.bad = r.thumbKind == 'b';
-      if (n.bad) n.width = n.height = -1;
+      if (n.bad && !n.video) n.width = n.height = -1;
     }
     if (!wants.Copies()) {
       if (!factsValid) f.jobs[k] = JobKind::kFacts;
@@ -301,13 +315,18 @@ std::vector<std::string> EndThumbnailWork(ThumbnailWork& work) {
     if (!folder->finished) Complete(s, *folder, work.wants);
   }
   CloseProgress(s.pool);
-  // One line per missing decoder, however many pictures need it.
+  // One line per missing decoder, however many pictures or videos need it.
   for (const auto& [decoder, count] : s.missing) {
-    Message extension = decoder == platform::MissingDecoder::kHeif   ? Message::kHeifExtensions
-                        : decoder == platform::MissingDecoder::kAvif ? Message::kAvifExtension
-                                                                     : Message::kWebpExtensions;
+    using platform::MissingDecoder;
+    Message extension = decoder == MissingDecoder::kHeif   ? Message::kHeifExtensions
+                        : decoder == MissingDecoder::kAvif ? Message::kAvifExtension
+                        : decoder == MissingDecoder::kWebp ? Message::kWebpExtensions
+                        : decoder == MissingDecoder::kHevc ? Message::kHevcExtension
+                                                           : Message::kWebMediaExtensions;
+    bool video = decoder == MissingDecoder::kHevc || decoder == MissingDecoder::kWebm;
     s.notices.push_back(
-        MessageText(Message::kMissingDecoder, {std::to_string(count), MessageText(extension)}));
+        MessageText(video ? Message::kMissingVideoDecoder : Message::kMissingDecoder,
+                    {std::to_string(count), MessageText(extension)}));
   }
   return std::move(s.notices);
 }

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+#include "text/picture_types.h"
+
 /// What a page needs of one picture.
 struct PictureNotes {
   bool stamped = false;  // size and time below were read
@@ -27,6 +30,8 @@ struct PictureNotes {
   std::int32_t previewWidth = 0;   // ownPreview); the size of what is shown, or 0 when
   std::int32_t previewHeight = 0;  // unknown
   bool bad = false;                // the picture cannot be decoded
+  bool video = false;              // a video: the copies are of its poster frame
+  std::int64_t durationMs = 0;     // a video's length; 0: unknown
 };
 
 /// Which of the pictures' values the pages ask for (the page layer reads it
@@ -37,6 +42,7 @@ struct ThumbnailWants {
   bool facts = false;               // displayed sizes and dates taken are read
   std::int32_t thumbSize = 400;     // the thumbnails' longest side
   std::int32_t previewSize = 2048;  // the previews' longest side
+  PictureTypes videos;              // the extensions of the names that are videos
   bool Any() const { return thumbnails || previews || facts; }
   bool Copies() const { return thumbnails || previews; }
 };
@@ -77,6 +83,12 @@ bool ThumbnailWorkCancelled(const ThumbnailWork& work);
 /// report: pictures without a thumbnail, and each folder where thumbnails could
 /// not be written, once.
 std::vector<std::string> EndThumbnailWork(ThumbnailWork& work);
+
+/// Reads a video's displayed size, recording date and length from its
+/// container, and the source the media engine needs for its poster (its
+/// length and display turn). False, with a reason, when they cannot be read.
+bool ReadVideoHeaders(const std::string& path, PictureNotes& notes, platform::MediaSource& source,
+                      std::string& reason);
 
 /// Reads the displayed size and the date taken of a picture from its headers,
 /// and whether a browser shows the file as it is (a JPEG, PNG or GIF). False,

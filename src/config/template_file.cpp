@@ -1,5 +1,7 @@
 #include "config/template_file.h"
 
+#include <algorithm>
+
 #include "config/settings.h"
 #include "config/settings_folder.h"
 #include "platform/plain_text.h"
@@ -112,6 +114,10 @@ TemplateLoad LoadTemplateSet(TemplateSet& set) {
   std::string preview = ReadProfileString("Pagrimo", "previewsize", "", settings);
   // No line of the file holds a line end: the default tells an absent key.
   std::string pictures = ReadProfileString("Pagrimo", "pictures", "\n", settings);
+  // A blank list of videos names none, as an absent one does.
+  if (!ParsePictureTypes(ReadProfileString("Pagrimo", "videos", "", settings), set.videos)) {
+    set.videos.clear();
+  }
   if (!platform::ReadTextFile(path, text, set.encoding, load.reason)) {
     load.status = TemplateLoad::Status::kUnreadable;
   } else if (!ParseTemplate(text, set) || (!size.empty() && !ParseThumbSize(size, set.thumbSize)) ||
@@ -123,5 +129,10 @@ TemplateLoad LoadTemplateSet(TemplateSet& set) {
   } else if (!ParseSortOrder(ReadSortSetting(folder), set.sort)) {
     load.status = TemplateLoad::Status::kBadSort;
   }
+  std::erase_if(set.videos, [&](const std::string& type) {
+    return std::find(set.pictures.begin(), set.pictures.end(), type) != set.pictures.end();
+  });
   return load;
 }
+
+PictureTypes ListedTypes(const TemplateSet& set) { return JoinedTypes(set.pictures, set.videos); }

@@ -39,7 +39,14 @@ struct TemplateSet {
   // The extensions of the files listed as pictures: "pictures" of the
   // settings file.
   PictureTypes pictures = DefaultPictureTypes();
+  // The extensions of the files listed as videos: "videos" of the settings
+  // file; none without it. An extension that is also a picture's counts as
+  // a picture's.
+  PictureTypes videos;
 };
+
+/// What the pages list: the pictures' extensions, then the videos'.
+PictureTypes ListedTypes(const TemplateSet& set);
 
 /// Reads a template's text line by line. Lines end at CR LF, a lone CR or a
 /// lone LF; a final line end does not start another line.

@@ -45,7 +45,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   if (set.listingMode == 2) {
     // One enumeration lists the subfolders and this folder's own images.
     NameList subfolders;
-    ScanFolder(folder, &subfolders, &images, set.sort, set.pictures);
+    ScanFolder(folder, &subfolders, &images, set.sort, ListedTypes(set));
     // This folder's pictures are worked on while the subfolders are built.
     if (work) PreparePagePictures(*work, folderPath, images, pictures);
     for (const std::string& name : subfolders) {
@@ -64,7 +64,7 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
     }
   }
   if (set.listingMode != 2) {
-    CollectImages(folder, images, set.listingMode == 1, set.sort, set.pictures);
+    CollectImages(folder, images, set.listingMode == 1, set.sort, ListedTypes(set));
     if (work) PreparePagePictures(*work, folderPath, images, pictures);
   }
   platform::FileStampBatch batch;  // the images of one folder are looked up by name alone
@@ -103,15 +103,15 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
         failure = TooLarge(folderPath + name);
         return false;
     }
-    size_t pictureGrowth = 0;
+    size_t before = item.size();
+    ExpandKind(item, HasPictureType(images[j], set.videos));
     if (work) {
       auto [number, k] = pictures.refs[static_cast<size_t>(j)];
-      size_t before = item.size();
       if (!ExpandPictureItem(item, folderPath, images[j], NotesOf(*work, number, k), failure)) {
         return false;
       }
-      pictureGrowth = item.size() > before ? item.size() - before : 0;
     }
+    size_t pictureGrowth = item.size() > before ? item.size() - before : 0;
     // Items are alike in size: room for all of them, estimated from the
     // first, spares the list its repeated growing and copying.
     // Not when names have drawn on the budget: their growth is no measure.
@@ -157,6 +157,7 @@ bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace plac
                bool& cancelled) {
   Ancestors ancestors = StartingAncestors(folder);
   ThumbnailWants wants = PictureWantsOf(set.fileItemText, set.thumbSize, set.previewSize);
+  wants.videos = set.videos;
   if (!wants.Any()) {
     return BuildPageAt(set, folder, place, "", ancestors, nullptr, pageFileName, failure);
   }

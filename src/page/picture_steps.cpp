@@ -4,6 +4,7 @@
 
 #include "collect/thumb_index.h"
 #include "platform/platform.h"
+#include "text/durations.h"
 #include "text/forms.h"
 #include "text/replace.h"
 
@@ -14,7 +15,7 @@ const char* const kThumbnailPlaceholders[] = {"[thumb]",  "[thumb\\]",    "[thum
                                               "[thumb&]", "[thumbwidth]", "[thumbheight]"};
 const char* const kPreviewPlaceholders[] = {"[preview]",  "[preview\\]",    "[preview%]",
                                             "[preview&]", "[previewwidth]", "[previewheight]"};
-const char* const kFactPlaceholders[] = {"[width]", "[height]", "[exifdate]"};
+const char* const kFactPlaceholders[] = {"[width]", "[height]", "[exifdate]", "[duration]"};
 
 template <size_t N>
 bool HoldsAny(const std::string& text, const char* const (&placeholders)[N]) {
@@ -137,22 +138,32 @@ bool FinishPagePictures(ThumbnailWork& work, const PagePictures& pictures) {
   return true;
 }
 
+void ExpandKind(std::string& item, bool video) {
+  Step(item, "[kind]", [&] { return video ? "video" : "picture"; });
+}
+
 bool ExpandPictureItem(std::string& item, const std::string& folderPath,
                        const std::string& fileName, const PictureNotes& notes,
                        std::string& failure) {
   size_t slash = fileName.rfind(platform::kSeparator);
   const std::string copies = (slash == std::string::npos ? "" : fileName.substr(0, slash + 1)) +
                              kThumbnailFolderName + platform::kSeparator;
-  const std::string thumb = notes.thumbnail.empty() ? fileName : copies + notes.thumbnail;
+  // A video without a poster has no picture to show but the template's own.
+  const std::string thumb = !notes.thumbnail.empty() ? copies + notes.thumbnail
+                            : notes.video            ? ""
+                                                     : fileName;
   PathSteps(item, kThumbnailPlaceholders, thumb);
   Step(item, "[thumbwidth]", [&] { return SizeText(notes.thumbWidth); });
   Step(item, "[thumbheight]", [&] { return SizeText(notes.thumbHeight); });
-  const std::string preview = notes.preview.empty() ? fileName : copies + notes.preview;
+  const std::string preview = !notes.preview.empty() ? copies + notes.preview
+                              : notes.video          ? thumb
+                                                     : fileName;
   PathSteps(item, kPreviewPlaceholders, preview);
   Step(item, "[previewwidth]", [&] { return SizeText(notes.previewWidth); });
   Step(item, "[previewheight]", [&] { return SizeText(notes.previewHeight); });
   Step(item, "[width]", [&] { return SizeText(notes.width); });
   Step(item, "[height]", [&] { return SizeText(notes.height); });
+  Step(item, "[duration]", [&] { return notes.video ? DurationText(notes.durationMs) : ""; });
   if (item.find("[exifdate]") != std::string::npos) {
     std::int64_t seconds = 0;
     if (!TakenSeconds(notes.taken, seconds)) {

@@ -15,7 +15,7 @@
 /// longest side thumbSize); previews when it holds [preview] [preview\]
 /// [preview%] [preview&] [previewwidth] or [previewheight] and previewSize
 /// (their longest side) is not 0; facts when it holds [width] [height] or
-/// [exifdate], or a preview placeholder with previews off.
+/// [exifdate] or [duration], or a preview placeholder with previews off.
 ThumbnailWants PictureWantsOf(const std::string& fileItemText, std::int32_t thumbSize,
                               std::int32_t previewSize);
 
@@ -35,12 +35,18 @@ void PreparePagePictures(ThumbnailWork& work, const std::string& folderPath,
 /// Waits for the page's pictures; false when the user cancelled.
 bool FinishPagePictures(ThumbnailWork& work, const PagePictures& pictures);
 
+/// Replaces [kind] in an expanded file item by "video" or "picture".
+void ExpandKind(std::string& item, bool video);
+
 /// Expands, in this order, [thumb] [thumb\] [thumb%] [thumb&] [thumbwidth]
-/// [thumbheight], the same six of [preview], then [width] [height] [exifdate]
-/// in an expanded file item. Without a thumbnail, [thumb] is the picture's
-/// own path, and without a preview copy [preview]; unknown sizes are empty;
-/// [exifdate] falls back to the file's time. False, with a failure text, when
-/// the file's time is needed but could not be read.
+/// [thumbheight], the same six of [preview], then [width] [height]
+/// [duration] [exifdate] in an expanded file item. Without a thumbnail,
+/// [thumb] is the picture's own path, and without a preview copy [preview];
+/// a video's copies are of its poster: without a poster [thumb] is empty,
+/// and without a preview copy [preview] is [thumb]. Unknown sizes are
+/// empty; [duration] is a video's length ("0:07"), empty for a picture or
+/// an unknown length; [exifdate] falls back to the file's time. False, with
+/// a failure text, when the file's time is needed but could not be read.
 bool ExpandPictureItem(std::string& item, const std::string& folderPath,
                        const std::string& fileName, const PictureNotes& notes,
                        std::string& failure);

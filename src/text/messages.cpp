@@ -64,6 +64,13 @@ const Texts kTable[] = {
      "HEIF Image Extensions\" and \"HEVC Video Extensions"},
     {Message::kAvifExtension, "AV1 Video Extension", "AV1 Video Extension"},
     {Message::kWebpExtensions, "Webp 画像拡張機能", "Webp Image Extensions"},
+    {Message::kMissingVideoDecoder,
+     "%1 本の動画はこの Windows でデコードできないため、ポスター画像がありません。"
+     "Microsoft Store の「%2」を入れると作成できます。",
+     "%1 videos have no poster because this Windows cannot decode them: install "
+     "\"%2\" from the Microsoft Store to have them made."},
+    {Message::kHevcExtension, "HEVC ビデオ拡張機能", "HEVC Video Extensions"},
+    {Message::kWebMediaExtensions, "Web メディア拡張機能", "Web Media Extensions"},
 };
 
 std::atomic<Language> g_language{Language::kJapanese};

@@ -12,21 +12,24 @@ enum class Language { kJapanese, kEnglish };
 /// Every text shown to a person. "%1" and "%2" in a text stand for its
 /// arguments.
 enum class Message {
-  kErrorCaption,      // caption of the run's error messages
-  kLoadFailed,        // the template or the settings cannot be used
-  kNotFoundCaption,   // caption of kNotFound
-  kNotFound,          // %1: the template's name
-  kNotAFolder,        // %1: the folder as given
-  kNothingToList,     // the folder holds no picture to list
-  kChooserTitle,      // title of the folder chooser
-  kMakingThumbnails,  // title of the thumbnails' progress
-  kUsage,             // %1: the option lines, %2: the settings folders, one a line
-  kHelpOption,        // what the help option does
-  kVersionOption,     // what the version option does
-  kMissingDecoder,    // %1: how many pictures, %2: the extension that decodes them
-  kHeifExtensions,    // the extensions that decode HEIF (HEIC) pictures
-  kAvifExtension,     // the extension that decodes AVIF pictures
-  kWebpExtensions,    // the extension that decodes WebP pictures
+  kErrorCaption,         // caption of the run's error messages
+  kLoadFailed,           // the template or the settings cannot be used
+  kNotFoundCaption,      // caption of kNotFound
+  kNotFound,             // %1: the template's name
+  kNotAFolder,           // %1: the folder as given
+  kNothingToList,        // the folder holds no picture to list
+  kChooserTitle,         // title of the folder chooser
+  kMakingThumbnails,     // title of the thumbnails' progress
+  kUsage,                // %1: the option lines, %2: the settings folders, one a line
+  kHelpOption,           // what the help option does
+  kVersionOption,        // what the version option does
+  kMissingDecoder,       // %1: how many pictures, %2: the extension that decodes them
+  kHeifExtensions,       // the extensions that decode HEIF (HEIC) pictures
+  kAvifExtension,        // the extension that decodes AVIF pictures
+  kWebpExtensions,       // the extension that decodes WebP pictures
+  kMissingVideoDecoder,  // %1: how many videos, %2: the extension that decodes them
+  kHevcExtension,        // the extension that decodes HEVC (H.265) video
+  kWebMediaExtensions,   // the extension that reads WebM clips (VP8, VP9)
 };
 
 /// The language of a run. A setting of "ja" or "en" (any letter case) decides;

@@ -33,6 +33,14 @@ bool ParsePictureTypes(std::string_view text, PictureTypes& types) {
   return true;
 }
 
+PictureTypes JoinedTypes(const PictureTypes& first, const PictureTypes& second) {
+  PictureTypes joined = first;
+  for (const std::string& type : second) {
+    if (std::find(first.begin(), first.end(), type) == first.end()) joined.push_back(type);
+  }
+  return joined;
+}
+
 bool HasPictureType(std::string_view name, const PictureTypes& types) {
   for (const std::string& type : types) {
     if (name.size() <= type.size() || name[name.size() - type.size() - 1] != '.') continue;

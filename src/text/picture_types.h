@@ -16,5 +16,8 @@ const PictureTypes& DefaultPictureTypes();
 /// repeated ones count once. False, types untouched, when it names none.
 bool ParsePictureTypes(std::string_view text, PictureTypes& types);
 
+/// The types of first, followed by those of second that first lacks.
+PictureTypes JoinedTypes(const PictureTypes& first, const PictureTypes& second);
+
 /// True when name ends in a dot and one of types, ASCII letter case ignored.
 bool HasPictureType(std::string_view name, const PictureTypes& types);

@@ -16,7 +16,8 @@ const fs::path kClips = PathOf(PAGRIMO_SOURCE_DIR "/tests/pictures/clips");
 const fs::path kPictures = PathOf(PAGRIMO_SOURCE_DIR "/tests/pictures");
 const std::vector<std::string> kClipNames = {"scene.mp4", "turned.mp4", "fade.mp4", "hevc.mov",
                                              "scene.webm"};
-const char kVideos[] = "thumbsize=64\r\npreviewsize=256\r\nvideos=mp4 .MOV,webm\r\n";
+// jpg stays a picture's extension.
+const char kVideos[] = "thumbsize=64\r\npreviewsize=256\r\nvideos=mp4 .MOV,webm jpg\r\n";
 const std::string kFields =
     "[filename]|[kind]|[duration]|[width]x[height]|[thumb]|[thumbwidth]x[thumbheight]|[preview]|"
     "[previewwidth]x[previewheight]";
@@ -82,28 +83,32 @@ TEST(VideosTest, ARerunOpensNoClip) {
 }
 
 TEST(VideosTest, DamagedClipsKeepTheirRowWithoutAPoster) {
-  VideoGallery g("videos=mp4\r\n", Item("[filename]|[kind]|[thumb]|[duration]"));
+  VideoGallery g("videos=mp4\r\n", Item("[filename]|[kind]|[thumb]|[duration]|[width]"));
   const std::string scene = ReadFile(kClips / "scene.mp4");
-  std::string noMovie = scene;
+  std::string noMovie = scene, garbled = scene;
   for (size_t at; (at = noMovie.find("moov")) != std::string::npos;) noMovie.replace(at, 4, "free");
+  // The frames zeroed, the container intact: its facts still count.
+  size_t mdat = garbled.find("mdat") + 4, moov = garbled.find("moov") - 4;
+  garbled.replace(mdat, moov - mdat, moov - mdat, '\0');
   const std::pair<std::string, std::string> damaged[] = {
       {"empty.mp4", ""},
       {"cut.mp4", scene.substr(0, scene.size() / 2)},
       {"photo.mp4", ReadFile(kPictures / "baseline.jpg")},
       {"nomovie.mp4", noMovie},
+      {"garbled.mp4", garbled},
   };
   for (const auto& [name, bytes] : damaged) WriteFile(g.photos.path / name, bytes);
   RunResult run = g.Run();
   ASSERT_EQ(run.status, 0) << run.err;
   auto items = g.Items();
   for (const auto& [name, bytes] : damaged) {
-    EXPECT_EQ(items[name], "video||") << name;
+    EXPECT_EQ(items[name], name == "garbled.mp4" ? "video||0:04|160" : "video|||") << name;
     EXPECT_NE(run.err.find("cannot make a poster of " + Utf8Path(g.photos.path / name)),
               std::string::npos)
         << run.err;
   }
   if (Decodes("scene.mp4")) {
-    EXPECT_EQ(items["scene.mp4"], "video|" + Copy("scene.mp4.jpg") + "|0:04");
+    EXPECT_EQ(items["scene.mp4"], "video|" + Copy("scene.mp4.jpg") + "|0:04|160");
   }
 }
 

@@ -50,8 +50,7 @@ void RunJob(ThumbFolder& f, size_t k, const ThumbnailWants& wants) {
   std::vector<platform::WantedCopy> wanted;
   int previewAt = -1, thumbAt = -1;
   if (f.wantPreview[k]) {
-    n.ownPreview =
-        !n.video && headers && shownAsIs && std::max(n.width, n.height) <= wants.previewSize;
+    n.ownPreview = headers && shownAsIs && std::max(n.width, n.height) <= wants.previewSize;
     if (!n.ownPreview) {
       previewAt = static_cast<int>(wanted.size());
       wanted.push_back({wants.previewSize, f.thumbs + f.names[k] + ".preview", true});

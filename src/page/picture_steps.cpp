@@ -163,7 +163,7 @@ bool ExpandPictureItem(std::string& item, const std::string& folderPath,
   Step(item, "[previewheight]", [&] { return SizeText(notes.previewHeight); });
   Step(item, "[width]", [&] { return SizeText(notes.width); });
   Step(item, "[height]", [&] { return SizeText(notes.height); });
-  Step(item, "[duration]", [&] { return notes.video ? DurationText(notes.durationMs) : ""; });
+  Step(item, "[duration]", [&] { return DurationText(notes.durationMs); });
   if (item.find("[exifdate]") != std::string::npos) {
     std::int64_t seconds = 0;
     if (!TakenSeconds(notes.taken, seconds)) {

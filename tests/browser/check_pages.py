@@ -21,7 +21,7 @@ stepping through ten of them in the viewer transfers at most 15% of those ten
 originals' bytes (counted from the browser's network events), and no original
 is requested, nor any preview but those of the pictures shown and their
 neighbours. Screenshots of the open viewer, light and dark, are saved as
-viewer-light.png and viewer-dark.png.
+viewer-light.png and viewer-dark.png. Then the videos of check_videos.py.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Chromium)."""
 import argparse
@@ -667,6 +667,7 @@ def check_transfer(browser, work, program, bundle):
 
 
 def main():
+    from check_videos import check_videos  # it takes this file's helpers
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("--bundle", required=True, help="folder with pagrimo.ini and the templates")
@@ -737,6 +738,7 @@ def main():
                     failures += check_viewer(browser, top[0], args.out, template == "tree.dat")
                     viewers_checked += 1
             failures += check_transfer(browser, work, args.program, args.bundle)
+            failures += check_videos(browser, work, args.program, args.bundle)
         finally:
             browser.close()
     for failure in failures:

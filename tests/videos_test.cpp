@@ -90,6 +90,13 @@ TEST(VideosTest, DamagedClipsKeepTheirRowWithoutAPoster) {
   // The frames zeroed, the container intact: its facts still count.
   size_t mdat = garbled.find("mdat") + 4, moov = garbled.find("moov") - 4;
   garbled.replace(mdat, moov - mdat, moov - mdat, '\0');
+  // Ten hours long by its header (version 0: the length after the time scale).
+  std::string ten = scene;
+  size_t at = ten.find("mvhd") + 16;
+  std::uint32_t scale = 0;
+  for (int i = 0; i < 4; ++i) scale = scale << 8 | static_cast<unsigned char>(ten[at + i]);
+  for (int i = 0; i < 4; ++i)
+    ten[at + 4 + i] = static_cast<char>((scale * 36000ull) >> (24 - 8 * i));
   const std::pair<std::string, std::string> damaged[] = {
       {"empty.mp4", ""},
       {"cut.mp4", scene.substr(0, scene.size() / 2)},
@@ -98,6 +105,7 @@ TEST(VideosTest, DamagedClipsKeepTheirRowWithoutAPoster) {
       {"garbled.mp4", garbled},
   };
   for (const auto& [name, bytes] : damaged) WriteFile(g.photos.path / name, bytes);
+  WriteFile(g.photos.path / "long.mp4", ten);
   RunResult run = g.Run();
   ASSERT_EQ(run.status, 0) << run.err;
   auto items = g.Items();
@@ -109,6 +117,7 @@ TEST(VideosTest, DamagedClipsKeepTheirRowWithoutAPoster) {
   }
   if (Decodes("scene.mp4")) {
     EXPECT_EQ(items["scene.mp4"], "video|" + Copy("scene.mp4.jpg") + "|0:04|160");
+    EXPECT_EQ(items["long.mp4"], "video|" + Copy("long.mp4.jpg") + "|10:00:00|160");
   }
 }
 

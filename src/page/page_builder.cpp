@@ -2,6 +2,7 @@
 
 #include "collect/images.h"
 #include "collect/walk.h"
+#include "page/album_steps.h"
 #include "page/expansion.h"
 #include "page/picture_steps.h"
 #include "platform/platform.h"
@@ -26,11 +27,15 @@ std::string TooLarge(const std::string& page) {
 }
 
 // parentPage is the name of the page that links to this one (listing mode 2,
-// below the starting folder), empty elsewhere.
+// below the starting folder), empty elsewhere. album gets what the folder
+// item linking to the page shows of it, when the template asks.
 bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace place,
                  const std::string& parentPage, Ancestors& ancestors, ThumbnailWork* work,
-                 std::string& pageFileName, std::string& failure) {
+                 std::string& pageFileName, AlbumFacts& album, std::string& failure) {
   pageFileName.clear();
+  album = AlbumFacts{};
+  const AlbumWants albums = AlbumWantsOf(set.folderItemText);
+  std::vector<AlbumFacts> subAlbums;
   if (set.listingMode < 0 || set.listingMode > 2) {
     failure = "unknown listing mode " + Number(set.listingMode);
     return false;
@@ -54,13 +59,15 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
       // the tree, or to a folder of it that gets its own page anyway.
       if (!Enter(ancestors, subfolder, LinkRule::kNever)) continue;
       std::string subpage;
+      AlbumFacts subAlbum;
       bool ok = BuildPageAt(set, subfolder, PagePlace::kBelow, pageName, ancestors, work, subpage,
-                            failure);
+                            subAlbum, failure);
       Leave(ancestors);
       if (!ok) return false;
       if (subpage.empty()) continue;
       subfolderNames.push_back(name);
       subpageLinks.push_back(WithTrailingSeparator(name) + subpage);
+      subAlbums.push_back(std::move(subAlbum));
     }
   }
   if (set.listingMode != 2) {
@@ -72,6 +79,17 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   int folderCount = static_cast<int>(subfolderNames.size());
   if (fileCount == 0 && folderCount == 0) return true;
   if (work && !FinishPagePictures(*work, pictures)) return false;  // cancelled
+  album.count = fileCount;
+  if (albums.covers && work) {
+    ChooseCover(
+        images,
+        [&](size_t j) {
+          auto [number, k] = pictures.refs[j];
+          const PictureNotes& notes = NotesOf(*work, number, k);
+          return ThumbOf{ThumbPath(images[j], notes), notes.thumbWidth, notes.thumbHeight};
+        },
+        subfolderNames, subAlbums, album);
+  }
 
   const std::string& name = pageName;
   std::string up =
@@ -84,10 +102,14 @@ bool BuildPageAt(const TemplateSet& set, const std::string& folder, PagePlace pl
   for (int k = 0; k < folderCount; ++k) {
     std::optional<std::string> expanded = ExpandFolderItem(
         set.folderItemText, folderPath, subfolderNames[k], subpageLinks[k], &growthLeft);
-    if (!expanded) {
+    size_t before = expanded ? expanded->size() : 0;
+    if (expanded && albums.Any()) ExpandAlbumItem(*expanded, subfolderNames[k], subAlbums[k]);
+    size_t albumGrowth = expanded && expanded->size() > before ? expanded->size() - before : 0;
+    if (!expanded || albumGrowth > growthLeft) {
       failure = TooLarge(folderPath + name);
       return false;
     }
+    growthLeft -= albumGrowth;
     dirList += *expanded;
   }
   for (int j = 0; j < fileCount; ++j) {
@@ -158,11 +180,14 @@ bool BuildPage(const TemplateSet& set, const std::string& folder, PagePlace plac
   Ancestors ancestors = StartingAncestors(folder);
   ThumbnailWants wants = PictureWantsOf(set.fileItemText, set.thumbSize, set.previewSize);
   wants.videos = set.videos;
+  // A subfolder's cover is its picture's thumbnail.
+  if (set.listingMode == 2 && AlbumWantsOf(set.folderItemText).covers) wants.thumbnails = true;
+  AlbumFacts album;
   if (!wants.Any()) {
-    return BuildPageAt(set, folder, place, "", ancestors, nullptr, pageFileName, failure);
+    return BuildPageAt(set, folder, place, "", ancestors, nullptr, pageFileName, album, failure);
   }
   ThumbnailWork work(wants);
-  bool ok = BuildPageAt(set, folder, place, "", ancestors, &work, pageFileName, failure);
+  bool ok = BuildPageAt(set, folder, place, "", ancestors, &work, pageFileName, album, failure);
   notices = EndThumbnailWork(work);
   cancelled = ThumbnailWorkCancelled(work);
   if (cancelled) failure.clear();

@@ -142,16 +142,24 @@ void ExpandKind(std::string& item, bool video) {
   Step(item, "[kind]", [&] { return video ? "video" : "picture"; });
 }
 
+static std::string CopiesFolder(const std::string& fileName) {
+  size_t slash = fileName.rfind(platform::kSeparator);
+  return (slash == std::string::npos ? "" : fileName.substr(0, slash + 1)) + kThumbnailFolderName +
+         platform::kSeparator;
+}
+
+std::string ThumbPath(const std::string& fileName, const PictureNotes& notes) {
+  // A video without a poster has no picture to show but the template's own.
+  return !notes.thumbnail.empty() ? CopiesFolder(fileName) + notes.thumbnail
+         : notes.video            ? ""
+                                  : fileName;
+}
+
 bool ExpandPictureItem(std::string& item, const std::string& folderPath,
                        const std::string& fileName, const PictureNotes& notes,
                        std::string& failure) {
-  size_t slash = fileName.rfind(platform::kSeparator);
-  const std::string copies = (slash == std::string::npos ? "" : fileName.substr(0, slash + 1)) +
-                             kThumbnailFolderName + platform::kSeparator;
-  // A video without a poster has no picture to show but the template's own.
-  const std::string thumb = !notes.thumbnail.empty() ? copies + notes.thumbnail
-                            : notes.video            ? ""
-                                                     : fileName;
+  const std::string copies = CopiesFolder(fileName);
+  const std::string thumb = ThumbPath(fileName, notes);
   PathSteps(item, kThumbnailPlaceholders, thumb);
   Step(item, "[thumbwidth]", [&] { return SizeText(notes.thumbWidth); });
   Step(item, "[thumbheight]", [&] { return SizeText(notes.thumbHeight); });

@@ -35,6 +35,11 @@ void PreparePagePictures(ThumbnailWork& work, const std::string& folderPath,
 /// Waits for the page's pictures; false when the user cancelled.
 bool FinishPagePictures(ThumbnailWork& work, const PagePictures& pictures);
 
+/// What [thumb] gives for a listed file: its thumbnail's path relative to
+/// the page (fileName is relative to it too), else the picture itself, and
+/// for a video without a poster nothing.
+std::string ThumbPath(const std::string& fileName, const PictureNotes& notes);
+
 /// Replaces [kind] in an expanded file item by "video" or "picture".
 void ExpandKind(std::string& item, bool video);
 

@@ -14,7 +14,8 @@ right arrow shows the second, swipes step both ways, Tab stays inside, Esc
 closes it and gives the focus back, the back button and a link with the
 picture's name work, and without scripts the click opens the picture itself.
 The viewer shows each tile's preview, and its "Original" link leads to the
-picture itself.
+picture itself. In tree.dat every subfolder is an album tile with its name,
+its count and a cover from its own folder.
 
 Last, a page of fourteen camera-sized photos, served over HTTP on localhost:
 stepping through ten of them in the viewer transfers at most 15% of those ten
@@ -221,7 +222,7 @@ class Browser:
 
 
 INSPECT = """(async () => {
-  const images = [...document.images];
+  const images = [...document.querySelectorAll('figure img')];
   const deadline = Date.now() + 15000;
   for (const img of images) img.scrollIntoView();
   while (Date.now() < deadline && !images.every(i => i.complete)) {
@@ -241,7 +242,12 @@ INSPECT = """(async () => {
     title: document.title,
     heading: document.querySelector('h1') ? document.querySelector('h1').innerText : null,
     path: document.querySelector('.path') ? document.querySelector('.path').innerText : null,
-    folders: [...document.querySelectorAll('.folders a')].map(a => a.innerText),
+    folders: [...document.querySelectorAll('.folders a')].map(a =>
+      (a.querySelector('.fname') || a).innerText),
+    albums: [...document.querySelectorAll('.folders a')].map(a => ({
+      name: (a.querySelector('.fname') || a).innerText,
+      count: (a.querySelector('.n') || {innerText: ''}).innerText,
+      cover: (a.querySelector('img') || {}).src || '', shown: (a.querySelector('img') || {}).naturalWidth})),
   });
 })()"""
 
@@ -273,6 +279,27 @@ def check_thumbnails(page, data):
     full = sum(os.path.getsize(p) for p in pictures if p and os.path.isfile(p))
     if full == 0 or thumbs > THUMBNAIL_SHARE * full:
         failures.append(f"{page}: thumbnails weigh {thumbs} bytes, the pictures {full}")
+    return failures
+
+
+def check_albums(page, albums):
+    """A folder tile shows its name, its count (" · N", what its page lists)
+    and its cover: a thumbnail of its own first picture, or of a subfolder's
+    when it has none of its own."""
+    failures = []
+    folder = os.path.dirname(page)
+    for album in albums:
+        sub = os.path.join(folder, album["name"])
+        want = f" \u00b7 {len(own_images(sub))}"
+        cover = file_url_path(album["cover"]) if album["cover"] else None
+        if album["count"] != want:
+            failures.append(f"{page}: the tile of {album['name']!r} counts {album['count']!r}, "
+                            f"not {want!r}")
+        if (not cover or not album["shown"] or
+                os.path.basename(os.path.dirname(cover)) != ".thumbs" or
+                not os.path.realpath(cover).startswith(os.path.realpath(sub) + os.sep)):
+            failures.append(f"{page}: the tile of {album['name']!r} has no cover from its "
+                            f"folder: {album}")
     return failures
 
 
@@ -314,6 +341,8 @@ def check_page(browser, page, root, mode, shot, thumbnails):
                         and any(f.endswith(".html") for f in os.listdir(os.path.join(folder, n))))
         if sorted(data["folders"]) != linked:
             failures.append(f"{page}: folder links {data['folders']!r}, expected {linked!r}")
+        if thumbnails:
+            failures += check_albums(page, data["albums"])
     for stem in ("<b>bold", "it's", "写真"):
         if os.path.dirname(page) == root and stem not in data["text"]:
             failures.append(f"{page}: the name {stem!r} is not shown as text")

@@ -22,7 +22,8 @@ stepping through ten of them in the viewer transfers at most 15% of those ten
 originals' bytes (counted from the browser's network events), and no original
 is requested, nor any preview but those of the pictures shown and their
 neighbours. Screenshots of the open viewer, light and dark, are saved as
-viewer-light.png and viewer-dark.png. Then the videos of check_videos.py.
+viewer-light.png and viewer-dark.png. Then the videos of check_videos.py and
+the page of 10,000 pictures of check_large.py.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Chromium)."""
 import argparse
@@ -696,7 +697,8 @@ def check_transfer(browser, work, program, bundle):
 
 
 def main():
-    from check_videos import check_videos  # it takes this file's helpers
+    from check_large import check_large  # they take this file's helpers
+    from check_videos import check_videos
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("--bundle", required=True, help="folder with pagrimo.ini and the templates")
@@ -768,6 +770,7 @@ def main():
                     viewers_checked += 1
             failures += check_transfer(browser, work, args.program, args.bundle)
             failures += check_videos(browser, work, args.program, args.bundle)
+            failures += check_large(browser, work, args.program, args.bundle)
         finally:
             browser.close()
     for failure in failures:

@@ -32,6 +32,7 @@ struct Albums {
         {"b", {"x.jpg", "cover.png"}},
         {"c", {"z2.jpg", "z1.jpg"}},
         {"year", {}},
+        {"year/m0", {"bad.mp4"}},  // a clip without a poster: no cover
         {"year/m1", {"p.jpg"}},
         {"year/m2", {"q.jpg"}},
         {"empty", {}},
@@ -40,8 +41,12 @@ struct Albums {
     for (const auto& [folder, names] : tree) {
       fs::create_directories(root.path / PathOf(folder));
       for (const char* name : names) {
-        bool clip = std::string(name).ends_with(".mp4");
-        fs::copy_file(clip ? kClip : kPhoto, root.path / PathOf(folder) / PathOf(name));
+        fs::path to = root.path / PathOf(folder) / PathOf(name);
+        if (std::string(name) == "bad.mp4") {
+          WriteFile(to, "");
+        } else {
+          fs::copy_file(std::string(name).ends_with(".mp4") ? kClip : kPhoto, to);
+        }
       }
     }
   }
@@ -74,12 +79,12 @@ TEST(AlbumsTest, CoversFollowTheirRulesInTheFolderOrder) {
   } const cases[] = {
       {"",
        {a, b, "c|2|" + Thumb("c", "z1.jpg") + "|64x43", vids, "year|0|year" + kSep + m1.substr(5)},
-       {m1, m2}},
+       {"m0|1||x", m1, m2}},
       // Reversed: the first picture and the first subfolder change, the
       // pictures named for it do not.
       {"sort=-name\r\n",
        {"year|0|year" + kSep + m2.substr(5), vids, "c|2|" + Thumb("c", "z2.jpg") + "|64x43", b, a},
-       {m2, m1}},
+       {m2, m1, "m0|1||x"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sort);

@@ -1,11 +1,16 @@
 """A page of 10,000 pictures in Chromium: template.dat over a generated
 folder, served over HTTP on localhost. The figures are printed: when the first
-tiles showed and when the page's DOM was ready (goals: 1 s and 2 s on the
-machine that set them; times are reported, never failed on), and how many
-thumbnails were fetched. Checked: only the thumbnails near the screen are
-fetched (the tiles load lazily), and the viewer steps through all 10,000."""
+tiles showed and when the page's DOM was ready (goals: 1 s and 2 s; the
+browser test reports them, bench/large_page.sh judges them over several
+openings), and how many thumbnails were fetched. Checked: only the
+thumbnails near the screen are fetched (the tiles load lazily), and the
+viewer steps through all 10,000."""
+import argparse
 import json
 import os
+import statistics
+import sys
+import tempfile
 import shutil
 import subprocess
 import threading
@@ -49,7 +54,7 @@ def make_pictures(folder):
         os.link(first, os.path.join(folder, f"p{k:05d}.jpg"))
 
 
-def check_large(browser, work, program, bundle):
+def check_large(browser, work, program, bundle, openings=1):
     folder = os.path.join(work, "large")
     make_pictures(folder)
     app = os.path.join(work, "app-large")
@@ -66,18 +71,22 @@ def check_large(browser, work, program, bundle):
         return [f"10,000 pictures: exit {run.returncode}: {run.stderr!r}"]
     server = ThreadingHTTPServer(("127.0.0.1", 0), lambda *a: QuietHandler(*a, directory=folder))
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    failures = []
+    failures, timings = [], []
     try:
         browser.page("Network.enable")
         browser.page("Network.setCacheDisabled", {"cacheDisabled": True})
-        mark = len(browser.events)
-        open_page(browser, f"http://127.0.0.1:{server.server_address[1]}/index.html")
-        timing = wait_until(browser, f"(t => t.tiles !== null && t.load > 0 && t)({TIMING})", 30)
-        time.sleep(1)  # whatever else the first screen asks for
-        evaluate(browser, "1")
-        thumbs = {e["params"]["request"]["url"] for e in browser.events[mark:]
-                  if e.get("method") == "Network.requestWillBeSent" and "/.thumbs/" in
-                  e["params"]["request"]["url"]}
+        for _ in range(openings):
+            mark = len(browser.events)
+            open_page(browser, f"http://127.0.0.1:{server.server_address[1]}/index.html")
+            timing = wait_until(browser, f"(t => t.tiles !== null && t.load > 0 && t)({TIMING})",
+                                30)
+            time.sleep(1)  # whatever else the first screen asks for
+            evaluate(browser, "1")
+            thumbs = {e["params"]["request"]["url"] for e in browser.events[mark:]
+                      if e.get("method") == "Network.requestWillBeSent" and "/.thumbs/" in
+                      e["params"]["request"]["url"]}
+            if timing:
+                timings.append(timing)
         if not timing or timing["count"] != PICTURES:
             failures.append(f"10,000 pictures: the page did not show them all: {timing}")
         if not 0 < len(thumbs) <= FETCHED_AT_MOST:
@@ -92,9 +101,38 @@ def check_large(browser, work, program, bundle):
         browser.page("Network.disable")
         server.shutdown()
         server.server_close()
-    if timing:
-        print(f"10,000 pictures: written in {made:.1f} s; in Chromium the first tiles showed "
-              f"after {timing['tiles']:.0f} ms (goal 1000) and the DOM was ready after "
-              f"{timing['dom']:.0f} ms (goal 2000); {len(thumbs)} thumbnails fetched; "
-              f"{json.dumps(steps)}")
+    if timings:
+        tiles = statistics.median(t["tiles"] for t in timings)
+        dom = statistics.median(t["dom"] for t in timings)
+        print(f"10,000 pictures: written in {made:.1f} s; in Chromium (median of "
+              f"{len(timings)}) the first tiles showed after {tiles:.0f} ms (goal 1000) and the "
+              f"DOM was ready after {dom:.0f} ms (goal 2000), at a load of "
+              f"{os.getloadavg()[0]:.1f}; {len(thumbs)} thumbnails fetched; {json.dumps(steps)}")
+        if openings > 1 and (tiles > 1000 or dom > 2000):
+            failures.append("10,000 pictures: a goal was missed")
     return failures
+
+
+def main():
+    """The benchmark: the page opened five times, judged by the medians."""
+    from check_pages import Browser, find_chromium
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--bundle", required=True)
+    args = parser.parse_args()
+    with tempfile.TemporaryDirectory(prefix="pagrimo-large-") as work:
+        browser = Browser(find_chromium(), os.path.join(work, "profile"))
+        try:
+            browser.page("Page.enable")
+            browser.page("Emulation.setDeviceMetricsOverride",
+                         {"width": 1200, "height": 900, "deviceScaleFactor": 1, "mobile": False})
+            failures = check_large(browser, work, args.program, args.bundle, openings=5)
+        finally:
+            browser.close()
+    for failure in failures:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

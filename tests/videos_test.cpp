@@ -127,6 +127,12 @@ TEST(VideosTest, ClipsSortByTheirRecordingDate) {
   VideoGallery g(std::string(kVideos) + "sort=taken\r\n", Item("[filename]|[duration]"));
   ASSERT_EQ(g.Run().status, 0);
   EXPECT_EQ(g.Page().substr(0, 17), "scene.mp4|0:04|\r\n");
+  // [exifdate] is the recording date (UTC in the container, shown in local time).
+  VideoGallery dated(kVideos, Item("[filename]|[exifdate]"));
+  ASSERT_EQ(dated.Run().status, 0);
+  EXPECT_NE(dated.Items()["scene.mp4"].find(UnderWine() ? "2024" : "2024-05-01 11:46:42"),
+            std::string::npos)
+      << dated.Page();
   WriteFile(g.installation.folder.path / "pagrimo.ini",
             std::string(kSettings) + kVideos + "sort=-taken\r\n");
   ASSERT_EQ(g.Run().status, 0);

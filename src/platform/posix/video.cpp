@@ -192,6 +192,11 @@ bool DecodeFrom(Clip& clip, std::int64_t target, int& error) {
         avcodec_send_packet(clip.codec, nullptr);
       } else {
         if (clip.packet->stream_index == clip.stream) {
+          // A frame shown before the time asked that no other frame refers
+          // to is not needed: skipped, not decoded.
+          const std::int64_t shown = clip.packet->pts;
+          clip.codec->skip_frame =
+              shown != AV_NOPTS_VALUE && shown < target ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
           status = avcodec_send_packet(clip.codec, clip.packet);
           if (status < 0 && status != AVERROR(EAGAIN)) error = status;
         }

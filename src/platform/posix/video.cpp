@@ -278,8 +278,12 @@ bool DecodePosterFrame(const std::string& path, const MediaSource& source, JpegP
     // A clip shorter than it says (or one whose seek lands past its end)
     // still gives its first frame.
     if (!FrameAt(clip, target, error) && !FrameAt(clip, start, error)) break;
+    // A later frame that cannot be converted leaves the one already taken.
+    if (!ToRgb(clip, rgb, reason)) {
+      if (brightest < 0) return false;
+      break;
+    }
     ++stats.framesTried;
-    if (!ToRgb(clip, rgb, reason)) return false;
     const int width = clip.frame->width, height = clip.frame->height;
     const double luma = MeanLuma(rgb.data(), width, height, width * 3, 3, false);
     if (luma > brightest) {

@@ -556,9 +556,11 @@ TEST(Poster, ClipsGiveUprightCopiesFromOneFrame) {
   }
 }
 
-// The engine asks the container for a length it was not given, and a clip
-// shorter than the times tried (made here, 0.3 s) still gives its frame.
-TEST(Poster, UnknownLengthsAndShortClips) {
+// The engine asks the container for a length it was not given. Clips made
+// here: one shorter than the times tried (0.3 s) still gives its frame, told
+// no length or a far longer one; one that stays nearly black and darkens
+// gets its brightest frame, the first of the three tried.
+TEST(Poster, UnknownLengthsShortAndDarkClips) {
   TempFolder folder;
   const std::string stem = folder.Text() + kSep;
   MediaResult made;
@@ -569,19 +571,28 @@ TEST(Poster, UnknownLengthsAndShortClips) {
   EXPECT_EQ(made.posterMs, 400);
   const std::string ffmpeg = HostTool("ffmpeg");
   if (ffmpeg.empty()) GTEST_SKIP() << "ffmpeg is missing";
-  const std::string clip = stem + "short.mp4";
-  RunResult run = RunProgram(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
-                                      "color=c=0x00c800:s=64x48:r=10:d=0.3", "-c:v", "libx264",
-                                      "-pix_fmt", "yuv420p", clip});
-  ASSERT_EQ(run.status, 0) << run.err;
-  // Told nothing, and told a length far longer than the clip's.
-  for (std::int64_t told : {std::int64_t{0}, std::int64_t{60000}}) {
-    SCOPED_TRACE(told);
-    ASSERT_TRUE(platform::MakeDisplayCopies(clip, {{64, stem + "s"}}, made, {true, told, 1}))
+  const std::string shortClip = "color=c=0x00c800:s=64x48:r=10:d=0.3";
+  const std::string darkClip = "color=c=0x141414:s=64x48:r=10:d=4,fade=t=out:st=0.5:d=1";
+  struct Case {
+    const std::string& filter;
+    std::int64_t told;
+    std::int64_t fromMs, toMs;  // the poster's time, first and last allowed
+    int framesTried;
+  } cases[] = {
+      {shortClip, 0, 0, 200, 1}, {shortClip, 60000, 0, 200, 1}, {darkClip, 4000, 400, 400, 3}};
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.filter + " told " + std::to_string(c.told));
+    const std::string clip = stem + std::to_string(n++) + ".mp4";
+    RunResult run = RunProgram(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                                        c.filter, "-c:v", "libx264", "-pix_fmt", "yuv420p", clip});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(platform::MakeDisplayCopies(clip, {{64, clip}}, made, {true, c.told, 1}))
         << made.copies[0].reason;
     EXPECT_EQ(made.copies[0].width, 64);
-    EXPECT_GE(made.posterMs, 0);
-    EXPECT_LT(made.posterMs, 300);
+    EXPECT_GE(made.posterMs, c.fromMs);
+    EXPECT_LE(made.posterMs, c.toMs);
+    EXPECT_EQ(made.framesTried, c.framesTried);
   }
 }
 

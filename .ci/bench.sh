@@ -11,3 +11,5 @@ bench/run.sh --small --runs 1 --work "$work" </dev/null
 # The preview benchmark on four pictures of each set: it fails when a preview
 # is missing or a re-run writes another page.
 bench/previews.sh --count 4 --runs 1 --work "$work/previews" </dev/null
+# The poster benchmark on four short clips: it fails when a poster is missing.
+bench/posters.sh --smoke --runs 1 --work "$work/posters" </dev/null

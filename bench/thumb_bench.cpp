@@ -1,10 +1,14 @@
 // Drives the thumbnail engine the way a run does: one picture per thread,
 // as many threads as cores, over the pictures given.
 //
-//   thumb_bench [--threads N] [--size PIXELS] OUTPUT-FOLDER PICTURE...
+//   thumb_bench [--threads N] [--size PIXELS] [--preview PIXELS] [--video 1]
+//               OUTPUT-FOLDER PICTURE...
 //
-// Prints the wall time, the thumbnails made and every failure. Built on
-// demand only: cmake --build --preset default --target thumb_bench.
+// With --preview each picture also gets a preview of that size from the same
+// decode; with --video 1 the files are clips, whose length and turn are read
+// from their headers first, as a run does (bench/posters.sh). Prints the wall
+// time, the thumbnails made and every failure. Built on demand only:
+// cmake --build --preset default --target thumb_bench.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -14,19 +18,25 @@
 #include <thread>
 #include <vector>
 
+#include "collect/video_facts.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {
   unsigned threads = std::thread::hardware_concurrency();
-  int size = 400;
+  int size = 400, preview = 0;
+  bool video = false;
   int arg = 1;
   for (; arg + 1 < argc && argv[arg][0] == '-'; arg += 2) {
     std::string option = argv[arg];
     if (option == "--threads") threads = static_cast<unsigned>(std::atoi(argv[arg + 1]));
     if (option == "--size") size = std::atoi(argv[arg + 1]);
+    if (option == "--preview") preview = std::atoi(argv[arg + 1]);
+    if (option == "--video") video = std::atoi(argv[arg + 1]) != 0;
   }
   if (argc - arg < 2 || threads == 0 || size < 1) {
-    std::fprintf(stderr, "usage: thumb_bench [--threads N] [--size PIXELS] OUTPUT PICTURE...\n");
+    std::fprintf(stderr,
+                 "usage: thumb_bench [--threads N] [--size PIXELS] [--preview PIXELS] [--video 1] "
+                 "OUTPUT PICTURE...\n");
     return 2;
   }
   std::string output = argv[arg++];
@@ -41,9 +51,17 @@ int main(int argc, char** argv) {
       for (size_t i; (i = next++) < pictures.size();) {
         const std::string& picture = pictures[i];
         std::string name = picture.substr(picture.find_last_of("/\\") + 1);
+        const std::string stem = output + platform::kSeparator + name;
+        std::vector<platform::WantedCopy> wanted = {{size, stem}};
+        if (preview > 0) wanted.push_back({preview, stem + ".preview", true});
+        platform::MediaSource source;
+        std::string reason;
+        VideoFacts facts;
+        if (video && ReadVideoFacts(picture, facts, reason))
+          source = {true, facts.durationMs, facts.orientation};
+        source.video = video;
         platform::MediaResult result;
-        if (platform::MakeDisplayCopies(picture, {{size, output + platform::kSeparator + name}},
-                                        result)) {
+        if (platform::MakeDisplayCopies(picture, wanted, result, source)) {
           ++made;
         } else {
           std::lock_guard<std::mutex> lock(report);

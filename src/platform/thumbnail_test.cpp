@@ -492,6 +492,156 @@ TEST(Thumbnail, ManyThreadsAtOnce) {
   EXPECT_EQ(ListFolder(folder.path).size(), 4u * 8u);
 }
 
+// ---- Posters of clips ----------------------------------------------------------
+
+std::string Clip(const std::string& name) { return Picture("clips" + kSep + name); }
+
+// A clip's thumbnail and preview from one call: sizes, corners (the red
+// block where the clip is shown), the frame taken and the decoder that is
+// missing where the system lacks one.
+TEST(Poster, ClipsGiveUprightCopiesFromOneFrame) {
+  TempFolder folder;
+  const Expected upright{kRed, kGreen, kGreen, kGreen};
+  const Expected turned{kGreen, kRed, kGreen, kGreen};  // a quarter clockwise
+  struct Case {
+    const char* name;
+    int orientation;
+    int width, height;  // of the 64 thumbnail; the 120 preview is 120 x 72 turned alike
+    const Expected& want;
+    std::int64_t posterMs;
+    int framesTried;
+    platform::MissingDecoder decoder;
+  } cases[] = {
+      {"scene.mp4", 1, 64, 38, upright, 400, 1, platform::MissingDecoder::kNone},
+      {"turned.mp4", 6, 38, 64, turned, 400, 1, platform::MissingDecoder::kNone},
+      {"hevc.mov", 1, 64, 38, upright, 400, 1, platform::MissingDecoder::kHevc},
+      {"scene.webm", 1, 64, 38, upright, 400, 1, platform::MissingDecoder::kWebm},
+      // Black until 1.2 s: 0.4 and 1 s are measured and passed over.
+      {"fade.mp4", 1, 64, 38, upright, 2000, 3, platform::MissingDecoder::kNone},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string stem = folder.Text() + kSep + c.name;
+    MediaResult made;
+    bool ok =
+        platform::MakeDisplayCopies(Clip(c.name), {{64, stem + "-t"}, {120, stem + "-p", true}},
+                                    made, {true, 4000, c.orientation});
+    if (!ok && made.missingDecoder != platform::MissingDecoder::kNone) {
+      EXPECT_EQ(made.missingDecoder, c.decoder);
+#ifndef _WIN32
+      ADD_FAILURE() << "FFmpeg decodes every one of these";
+#endif
+      continue;
+    }
+    ASSERT_TRUE(ok) << made.copies[0].reason;
+    EXPECT_EQ(made.decodes, 1);
+    EXPECT_EQ(made.decodedWidth, 160);
+    EXPECT_EQ(made.decodedHeight, 96);
+    EXPECT_EQ(made.posterMs, c.posterMs);
+    EXPECT_EQ(made.framesTried, c.framesTried);
+    EXPECT_EQ(made.durationMs, 4000);
+    for (int i = 0; i < 2; ++i) {
+      const CopyResult& copy = made.copies[i];
+      const bool wide = c.width > c.height;
+      EXPECT_EQ(copy.width, i == 0 ? c.width : wide ? 120 : 72);
+      EXPECT_EQ(copy.height, i == 0 ? c.height : wide ? 72 : 120);
+      EXPECT_EQ(copy.format, CopyFormat::kJpeg);
+      Pixels pixels;
+      std::string reason, file = stem + (i == 0 ? "-t.jpg" : "-p.jpg");
+      ASSERT_TRUE(ReadPixels(file, pixels, reason)) << file << ": " << reason;
+      EXPECT_TRUE(CornerIs(pixels, 1 / 6.0, 1 / 6.0, c.want.topLeft, 40, false));
+      EXPECT_TRUE(CornerIs(pixels, 5 / 6.0, 1 / 6.0, c.want.topRight, 40, false));
+      EXPECT_TRUE(CornerIs(pixels, 5 / 6.0, 5 / 6.0, c.want.bottomRight, 40, false));
+    }
+  }
+}
+
+// The engine asks the container for a length it was not given. Clips made
+// here: one shorter than the times tried (0.3 s) still gives its frame, told
+// no length or a far longer one; one that stays nearly black and darkens
+// gets its brightest frame, the first of the three tried.
+TEST(Poster, UnknownLengthsShortAndDarkClips) {
+  TempFolder folder;
+  const std::string stem = folder.Text() + kSep;
+  MediaResult made;
+  ASSERT_TRUE(
+      platform::MakeDisplayCopies(Clip("scene.mp4"), {{64, stem + "a"}}, made, {true, 0, 1}))
+      << made.copies[0].reason;
+  EXPECT_EQ(made.durationMs, 4000);
+  EXPECT_EQ(made.posterMs, 400);
+  const std::string ffmpeg = HostTool("ffmpeg");
+  if (ffmpeg.empty()) GTEST_SKIP() << "ffmpeg is missing";
+  const std::string shortClip = "color=c=0x00c800:s=64x48:r=10:d=0.3";
+  const std::string darkClip = "color=c=0x141414:s=64x48:r=10:d=4,fade=t=out:st=0.5:d=1";
+  struct Case {
+    const std::string& filter;
+    std::int64_t told;
+    std::int64_t fromMs, toMs;  // the poster's time, first and last allowed
+    int framesTried;
+  } cases[] = {
+      {shortClip, 0, 0, 200, 1}, {shortClip, 60000, 0, 200, 1}, {darkClip, 4000, 400, 400, 3}};
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.filter + " told " + std::to_string(c.told));
+    const std::string clip = stem + std::to_string(n++) + ".mp4";
+    RunResult run = RunProgram(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                                        c.filter, "-c:v", "libx264", "-pix_fmt", "yuv420p", clip});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(platform::MakeDisplayCopies(clip, {{64, clip}}, made, {true, c.told, 1}))
+        << made.copies[0].reason;
+    EXPECT_EQ(made.copies[0].width, 64);
+    EXPECT_GE(made.posterMs, c.fromMs);
+    EXPECT_LE(made.posterMs, c.toMs);
+    EXPECT_EQ(made.framesTried, c.framesTried);
+  }
+}
+
+// Damaged and false clips fail every copy on the clip's side, quickly (the
+// test only has to end) and without leaving anything.
+TEST(Poster, DamagedClipsFailOnTheClipAndLeaveNothing) {
+  TempFolder clips, target;
+  const std::string mp4 = ReadFile(PathOf(Clip("scene.mp4")));
+  std::string noMoov = mp4, huge = mp4, random(65536, '\0');
+  noMoov.replace(noMoov.find("moov"), 4, "junk");  // FFmpeg looks into "free"
+  // The sample entry's and the track header's frame size: 60000 x 60000.
+  const std::string side("\xEA\x60", 2);
+  size_t entry = huge.find("avc1", huge.find("stsd")) + 4 + 24;
+  huge.replace(entry, 4, side + side);
+  size_t track = huge.find("tkhd") + 4 + 76;
+  huge.replace(track, 8, side + std::string(2, '\0') + side + std::string(2, '\0'));
+  std::uint32_t seed = 1;
+  for (char& c : random) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+  const std::vector<std::pair<std::string, std::string>> damaged = {
+      {"empty.mp4", ""},
+      {"cut.mp4", mp4.substr(0, mp4.size() / 2)},
+      {"jpeg.mp4", ReadFile(PathOf(Picture("baseline.jpg")))},
+      {"random.mp4", random},
+      {"nomoov.mp4", noMoov},
+      {"huge.mp4", huge},
+      {"cut.webm", ReadFile(PathOf(Clip("scene.webm"))).substr(0, 200)},
+  };
+  for (const auto& [name, bytes] : damaged) WriteFile(clips.path / name, bytes);
+  for (const auto& [name, bytes] : damaged) {
+    SCOPED_TRACE(name);
+    MediaResult made;
+    const std::string stem = target.Text() + kSep + name;
+    EXPECT_FALSE(platform::MakeDisplayCopies(clips.Text() + kSep + name,
+                                             {{64, stem + "-t"}, {120, stem + "-p", true}}, made,
+                                             {true, 0, 1}));
+    ASSERT_EQ(made.copies.size(), 2u);
+    for (const CopyResult& copy : made.copies) {
+      EXPECT_EQ(copy.failure, CopyFailure::kPicture);
+      EXPECT_FALSE(copy.reason.empty());
+    }
+    // Refused for its size before a decoder is opened, and said so.
+    if (name == "huge.mp4") {
+      EXPECT_NE(made.copies[0].reason.find("60000 x 60000"), std::string::npos)
+          << made.copies[0].reason;
+    }
+  }
+  EXPECT_EQ(ListFolder(target.path), std::vector<std::string>{});
+}
+
 TEST(Thumbnail, ThumbnailFolderIsMadeOnceAndHidden) {
   TempFolder folder;
   std::string path = folder.Text() + kSep + ".thumbs";

@@ -8,7 +8,9 @@
 //      HEIFs and AVIFs are read by vips_thumbnail through the descriptor
 //      (first frame only). All at the size of the largest copy; EXIF
 //      orientation applied (to HEIF and AVIF libheif applies their own
-//      rotation and mirroring, and vips no EXIF tag on top).
+//      rotation and mirroring, and vips no EXIF tag on top). A clip's poster
+//      frame comes from video.cpp as RGB pixels and is shrunk and turned
+//      upright (by the clip's display turn) as a decoded JPEG is.
 //   3. The copies: an embedded profile other than sRGB converted to sRGB
 //      (lcms, through vips), colour made sRGB 8-bit, alpha kept only where
 //      some pixel is not opaque; each smaller copy shrunk from the one just
@@ -37,6 +39,7 @@
 #include "platform/posix/bmp.h"
 #include "platform/posix/files.h"
 #include "platform/posix/jpeg.h"
+#include "platform/posix/video.h"
 
 namespace platform {
 namespace {
@@ -196,6 +199,17 @@ bool Decode(const std::string& picture, int maxSide, bool anyEighth, ImageRef& r
   return true;
 }
 
+// A clip's poster frame, shrunk to fit maxSide and turned upright (settled by
+// the caller), or false with the reason.
+bool DecodeClip(const std::string& clip, const MediaSource& source, int maxSide, ImageRef& result,
+                MediaResult& stats, std::string& reason) {
+  JpegPixels frame;
+  if (!DecodePosterFrame(clip, source, frame, stats, reason)) return false;
+  if (!ShrinkPixels(frame, VIPS_INTERPRETATION_sRGB, maxSide, result))
+    return reason = VipsReason(), false;
+  return true;
+}
+
 // ---- 3. The copies ----------------------------------------------------------
 
 // Converts a picture whose embedded profile is not sRGB to sRGB, so that its
@@ -319,16 +333,13 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
   // Largest first: the decode covers it.
   const std::vector<size_t> order = LargestFirst(wanted);
   StartVips();
-  if (source.video) {
-    for (CopyResult& copy : result.copies)
-      copy.failure = CopyFailure::kPicture, copy.reason = "videos are not decoded";
-    return false;
-  }
   ImageRef larger;
   std::string reason = "the image library cannot start";
   bool anyEighth = false;
   for (const WantedCopy& copy : wanted) anyEighth = anyEighth || copy.preview;
-  if (!g_vipsReady || !Decode(picture, side(order[0]), anyEighth, larger, result, reason) ||
+  if (!g_vipsReady ||
+      !(source.video ? DecodeClip(picture, source, side(order[0]), larger, result, reason)
+                     : Decode(picture, side(order[0]), anyEighth, larger, result, reason)) ||
       (ToSrgb(larger, result.colourConverted), !Settle(larger, reason))) {
     for (CopyResult& copy : result.copies)
       copy.failure = CopyFailure::kPicture, copy.reason = reason;

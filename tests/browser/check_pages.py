@@ -60,7 +60,9 @@ PLACEHOLDER_FOLDERS = ["[filelist]", "[numfile]", "[dirlist]", "[path]", "[filen
                        "[numfile] [filelist]"]
 CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update",
-                  "--disable-sync", "--hide-scrollbars", "--remote-debugging-pipe"]
+                  "--disable-sync", "--hide-scrollbars", "--remote-debugging-pipe",
+                  # The videos' test starts a clip as the play button would.
+                  "--autoplay-policy=no-user-gesture-required"]
 
 
 def find_chromium():

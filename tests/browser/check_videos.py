@@ -45,13 +45,14 @@ def check_videos(browser, work, program, bundle):
         return [f"videos: exit {run.returncode}: {run.stderr!r}"]
     page = os.path.join(folder, "index.html")
     open_page(browser, page_url(page))
+    wait_until(browser, "[...document.images].every(i => i.complete)")
     tiles = evaluate(browser, """[...document.querySelectorAll('figure > a')].map(a => ({
         name: a.dataset.name, video: a.parentNode.classList.contains('video'),
         mark: getComputedStyle(a, '::before').content,
         length: a.querySelector('.dur').innerText, poster: a.querySelector('img').naturalWidth,
         preview: a.dataset.preview && new URL(a.dataset.preview, location.href).href}))""")
     failures = []
-    wanted = [(n, True) for n in NAMES] + [("photo.jpg", False)]
+    wanted = sorted([(n, True) for n in NAMES] + [("photo.jpg", False)])
     if [(t["name"], t["video"]) for t in tiles] != wanted:
         return [f"videos: tiles {tiles}, not {wanted}"]
     for t in tiles:
@@ -69,18 +70,19 @@ def check_videos(browser, work, program, bundle):
     # A link with the clip's name opens it, nothing of it fetched yet.
     open_page(browser, "about:blank")
     open_page(browser, page_url(page) + "#scene.mp4")
-    scene = tiles[1]
+    scene = tiles[2]
     opened = player(f"p.video && p.src === 'scene.mp4' && p.poster === {json.dumps(scene['preview'])}"
                     " && p.ready === 0 && p.network !== 2", "#scene.mp4 did not open its player")
     if opened and (opened["preload"] != "none" or not opened["inline"] or not opened["controls"]):
         failures.append(f"videos: the player is not <video controls playsinline preload=none>: "
                         f"{opened}")
-    evaluate(browser, "document.querySelector('.pv video').play().then(() => 1, () => 0)")
+    play = "document.querySelector('.pv video').play().then(() => 1, () => 0)"
+    evaluate(browser, play)
     if player("!p.paused && p.time > 0.2", "scene.mp4 did not play"):
         press(browser, "ArrowRight")
         player("p.src === 'turned.mp4' && p.paused && p.time === 0",
                "the right arrow did not move on to a stopped turned.mp4")
-        evaluate(browser, "document.querySelector('.pv video').play().then(() => 1, () => 0)")
+        evaluate(browser, play)
         if player("!p.paused && p.time > 0.2", "turned.mp4 did not play"):
             press(browser, "Escape")
             closed = wait_until(browser, f"{PLAYER} === null && (v => v.paused && !v.getAttribute"
@@ -90,7 +92,7 @@ def check_videos(browser, work, program, bundle):
     # HEVC: the player's error gives the poster and a download link.
     open_page(browser, "about:blank")
     open_page(browser, page_url(page) + "#hevc.mov")
-    evaluate(browser, "document.querySelector('.pv video').play().then(() => 1, () => 0)")
+    evaluate(browser, play)
     player(f"!p.video && p.picture && p.shown === {json.dumps(tiles[0]['preview'])} && p.download"
            " && /^Download/.test(p.link)", "an unplayable clip did not turn into its poster")
     print(f"videos: {len(NAMES)} clips played, stopped and refused in the viewer")

@@ -122,6 +122,26 @@ TEST(VideosTest, DamagedClipsKeepTheirRowWithoutAPoster) {
   }
 }
 
+// AVI and a camcorder's MPEG-TS have no container facts the gallery reads:
+// the decoder gives their size and length with the poster.
+TEST(VideosTest, OtherContainersGetTheirFactsFromTheDecoder) {
+  std::string ffmpeg = HostTool("ffmpeg");
+  if (ffmpeg.empty()) GTEST_SKIP() << "no ffmpeg to make the clips";
+  VideoGallery g("videos=avi mts\r\n", Item("[filename]|[thumb]|[width]x[height]|[duration]"));
+  for (const char* name : {"clip.avi", "clip.mts"}) {
+    ASSERT_EQ(RunProgram(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                                  "testsrc=size=80x48:rate=10:duration=3", "-c:v",
+                                  std::string(name).ends_with("avi") ? "mpeg4" : "libx264",
+                                  Utf8Path(g.photos.path / name)})
+                  .status,
+              0);
+  }
+  RunResult run = g.Run();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(g.Items()["clip.avi"], Copy("clip.avi.jpg") + "|80x48|0:03");
+  EXPECT_EQ(g.Items()["clip.mts"], Copy("clip.mts.jpg") + "|80x48|0:03");
+}
+
 TEST(VideosTest, ClipsSortByTheirRecordingDate) {
   // scene.mp4 was recorded on 2024-05-01; the others date from their copy.
   // [duration] alone reads the containers too.

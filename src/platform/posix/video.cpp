@@ -4,7 +4,7 @@
 //      reported through the result, not on standard error).
 //   2. Reading: the clip opened here (paths of any length) and handed to
 //      libavformat through an AVIOContext over the descriptor; only MP4,
-//      QuickTime, Matroska and WebM demuxed; probing bounded (and skipped
+//      QuickTime, Matroska, WebM, AVI and MPEG-TS demuxed; probing bounded (and skipped
 //      where the header names the codec and the size); the best video
 //      stream found, every other stream discarded; its decoder opened with
 //      one thread (the caller runs one clip per core), an absurd frame size
@@ -126,9 +126,10 @@ bool Open(const std::string& path, Clip& clip, std::string& reason) {
   clip.frame = av_frame_alloc();
   clip.next = av_frame_alloc();
   // Only the containers the gallery lists clips of (MP4 and QuickTime,
-  // Matroska and WebM): a picture or anything else named like a clip is
-  // refused, never decoded by whichever demuxer its bytes resemble.
-  if (clip.format) clip.format->format_whitelist = av_strdup("mov,matroska");
+  // Matroska and WebM, AVI, and MPEG-TS as camcorders write .mts): a
+  // picture or anything else named like a clip is refused, never decoded by
+  // whichever demuxer its bytes resemble.
+  if (clip.format) clip.format->format_whitelist = av_strdup("mov,matroska,avi,mpegts");
   if (!clip.io || !clip.format || !clip.packet || !clip.frame || !clip.next ||
       !clip.format->format_whitelist)
     return reason = "out of memory", false;
@@ -252,6 +253,16 @@ bool ToRgb(Clip& clip, std::vector<unsigned char>& pixels, std::string& reason) 
   return true;
 }
 
+// The clip's first frame: a seek to its start time, else (MPEG-TS, whose
+// seek by time lands past the key frame where no index tells where it is)
+// to its first byte.
+bool FirstFrame(Clip& clip, std::int64_t start, int& error) {
+  if (FrameAt(clip, start, error)) return true;
+  if (av_seek_frame(clip.format, -1, 0, AVSEEK_FLAG_BYTE) < 0) return false;
+  avcodec_flush_buffers(clip.codec);
+  return DecodeFrom(clip, start, error);
+}
+
 }  // namespace
 
 // ---- 4. The poster --------------------------------------------------------------
@@ -277,7 +288,7 @@ bool DecodePosterFrame(const std::string& path, const MediaSource& source, JpegP
     std::int64_t target = start + av_rescale_q(at, ms, stream->time_base);
     // A clip shorter than it says (or one whose seek lands past its end)
     // still gives its first frame.
-    if (!FrameAt(clip, target, error) && !FrameAt(clip, start, error)) break;
+    if (!FrameAt(clip, target, error) && !FirstFrame(clip, start, error)) break;
     // A later frame that cannot be converted leaves the one already taken.
     if (!ToRgb(clip, rgb, reason)) {
       if (brightest < 0) return false;

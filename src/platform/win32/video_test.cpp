@@ -1,0 +1,160 @@
+// Posters of video clips on Windows, through the seam, from the committed
+// clips (tests/pictures/clips, see make.sh: green, a red block over the top
+// left third, 4 s long). wine's Media Foundation decodes through the host's
+// GStreamer, which takes H.264, HEVC and VP9 alike; Windows itself decodes
+// HEVC and VP9 only with their Store extensions, and says which is missing.
+#include <gtest/gtest.h>
+#include <windows.h>
+// windows.h first: the Media Foundation headers rely on its definitions.
+#include <mfapi.h>
+#include <mferror.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/internal.h"
+#include "support/pixels.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace testing_support;
+using platform::CopyFailure;
+using platform::MediaResult;
+using platform::MediaSource;
+using platform::MissingDecoder;
+
+std::string Clip(const std::string& name) {
+  return std::string(PAGRIMO_SOURCE_DIR) + "\\tests\\pictures\\clips\\" + name;
+}
+
+// Whether the pixel at (fx, fy) of the picture's size is red (else green).
+bool RedAt(const Pixels& p, double fx, double fy) {
+  const unsigned char* c = p.At(static_cast<int>(fx * p.width), static_cast<int>(fy * p.height));
+  return c[0] > 150 && c[1] < 90;
+}
+
+TEST(Win32Video, PostersOfTheClips) {
+  struct Case {
+    const char* name;
+    MediaSource source;
+    int width, height;      // the thumbnail's (the preview keeps the shown size)
+    bool redTopLeft;        // else top right: a quarter turn clockwise
+    std::int64_t posterMs;  // its time: the first poster time unless black
+    int framesTried;
+    MissingDecoder mayLack;  // Windows without the Store extension says so
+  } cases[] = {
+      {"scene.mp4", {true, 0, 1}, 120, 72, true, 400, 1, MissingDecoder::kNone},
+      {"turned.mp4", {true, 4000, 6}, 72, 120, false, 400, 1, MissingDecoder::kNone},
+      {"fade.mp4", {true, 4000, 1}, 120, 72, true, 2000, 3, MissingDecoder::kNone},
+      // A length the caller knows better than the container: its times.
+      {"scene.mp4", {true, 30000, 1}, 120, 72, true, 1000, 1, MissingDecoder::kNone},
+      {"hevc.mov", {true, 0, 1}, 120, 72, true, 400, 1, MissingDecoder::kHevc},
+      {"scene.webm", {true, 0, 1}, 120, 72, true, 400, 1, MissingDecoder::kWebm},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    const std::string thumb = folder.Text() + "\\t", preview = folder.Text() + "\\p";
+    MediaResult result;
+    bool ok = platform::MakeDisplayCopies(Clip(c.name), {{120, thumb}, {1000, preview, true}},
+                                          result, c.source);
+    ASSERT_EQ(result.copies.size(), 2u);
+    if (!ok && c.mayLack != MissingDecoder::kNone && !UnderWine()) {
+      EXPECT_EQ(result.missingDecoder, c.mayLack);
+      for (const auto& copy : result.copies) EXPECT_EQ(copy.failure, CopyFailure::kPicture);
+      EXPECT_EQ(ListFolder(folder.path), std::vector<std::string>{});
+      continue;
+    }
+    ASSERT_TRUE(ok) << result.copies[0].reason;
+    EXPECT_EQ(result.decodes, 1);
+    EXPECT_EQ(result.decodedWidth, 160);
+    EXPECT_EQ(result.decodedHeight, 96);
+    EXPECT_EQ(result.durationMs, c.source.durationMs > 0 ? c.source.durationMs : 4000);
+    EXPECT_EQ(result.posterMs, c.posterMs);
+    EXPECT_EQ(result.framesTried, c.framesTried);
+    EXPECT_EQ(result.copies[0].width, c.width);
+    EXPECT_EQ(result.copies[0].height, c.height);
+    EXPECT_EQ(result.copies[1].width, c.width * 4 / 3);
+    EXPECT_EQ(result.copies[1].height, c.height * 4 / 3);
+    EXPECT_EQ(ListFolder(folder.path), (std::vector<std::string>{"p.jpg", "t.jpg"}));
+    Pixels pixels;
+    std::string reason;
+    ASSERT_TRUE(ReadPixels(thumb + ".jpg", pixels, reason)) << reason;
+    EXPECT_EQ(RedAt(pixels, 1 / 6.0, 1 / 6.0), c.redTopLeft);
+    EXPECT_EQ(RedAt(pixels, 5 / 6.0, 1 / 6.0), !c.redTopLeft);
+    EXPECT_FALSE(RedAt(pixels, 1 / 6.0, 5 / 6.0));
+    EXPECT_FALSE(RedAt(pixels, 5 / 6.0, 5 / 6.0));
+  }
+}
+
+TEST(Win32Video, DamagedClipsFailEveryCopyAndLeaveNothing) {
+  TempFolder clips, target;
+  const std::string mp4 = ReadFile(PathOf(Clip("scene.mp4")));
+  const std::string hevc = ReadFile(PathOf(Clip("hevc.mov")));
+  std::string noise;
+  std::srand(7);
+  for (int i = 0; i < 4096; ++i) noise += static_cast<char>(std::rand() & 255);
+  const std::vector<std::pair<std::string, std::string>> damaged = {
+      {"empty.mp4", ""},
+      {"cut.mp4", mp4.substr(0, mp4.size() / 2)},  // its moov is at the end
+      {"cut.mov", hevc.substr(0, hevc.size() / 2)},
+      {"header.mp4", mp4.substr(0, 40)},
+      {"photo.mp4",
+       ReadFile(PathOf(std::string(PAGRIMO_SOURCE_DIR) + "\\tests\\pictures\\baseline.jpg"))},
+      {"noise.mp4", noise},
+      {"noise.webm", "\x1A\x45\xDF\xA3" + noise},
+  };
+  for (const auto& [name, bytes] : damaged) WriteFile(clips.path / name, bytes);
+  for (const auto& [name, bytes] : damaged) {
+    SCOPED_TRACE(name);
+    MediaResult result;
+    EXPECT_FALSE(platform::MakeDisplayCopies(
+        clips.Text() + "\\" + name,
+        {{120, target.Text() + "\\t"}, {1000, target.Text() + "\\p", true}}, result,
+        {true, 4000, 1}));
+    for (const auto& copy : result.copies) {
+      EXPECT_EQ(copy.failure, CopyFailure::kPicture);
+      EXPECT_FALSE(copy.reason.empty());
+    }
+    EXPECT_EQ(result.missingDecoder, MissingDecoder::kNone);
+    EXPECT_EQ(result.decodes, 0);
+  }
+  EXPECT_EQ(ListFolder(target.path), std::vector<std::string>{});
+}
+
+TEST(Win32Video, WhichDecoderAClipLacks) {
+  // wine decodes every stream inside its source (the subtype it offers is
+  // already YUV), so these are the answers Windows gives: an MPEG-4 source
+  // that names HEVC, then no decoder for it (MF_E_TOPO_CODEC_NOT_FOUND);
+  // no WebM source at all (MF_E_UNSUPPORTED_BYTESTREAM_TYPE), or one with
+  // VP9 but no decoder.
+  const std::string ebml = "\x1A\x45\xDF\xA3\x01", hvc1 = std::string(4, '\0') + "ftypqt  hvc1";
+  struct Case {
+    HRESULT hr;
+    GUID subtype;
+    std::string head;
+    MissingDecoder want;
+  } cases[] = {
+      {MF_E_TOPO_CODEC_NOT_FOUND, MFVideoFormat_HEVC, "", MissingDecoder::kHevc},
+      {MF_E_INVALIDMEDIATYPE, MFVideoFormat_H265, "", MissingDecoder::kHevc},
+      {MF_E_TOPO_CODEC_NOT_FOUND, MFVideoFormat_VP90, ebml, MissingDecoder::kWebm},
+      {MF_E_INVALIDMEDIATYPE, MFVideoFormat_VP80, ebml, MissingDecoder::kWebm},
+      {MF_E_UNSUPPORTED_BYTESTREAM_TYPE, GUID_NULL, ebml, MissingDecoder::kWebm},
+      {MF_E_UNSUPPORTED_BYTESTREAM_TYPE, GUID_NULL, hvc1, MissingDecoder::kHevc},
+      // A damaged clip, or a stream whose decoder is there.
+      {E_FAIL, MFVideoFormat_HEVC, "", MissingDecoder::kNone},
+      {MF_E_TOPO_CODEC_NOT_FOUND, MFVideoFormat_H264, "", MissingDecoder::kNone},
+      {MF_E_UNSUPPORTED_BYTESTREAM_TYPE, GUID_NULL, "hvc1 noise", MissingDecoder::kNone},
+      {E_FAIL, GUID_NULL, ebml, MissingDecoder::kNone},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::win32::MissingVideoDecoder(c.hr, c.subtype, c.head), c.want)
+        << std::hex << c.hr << " " << c.subtype.Data1;
+  }
+}
+
+}  // namespace

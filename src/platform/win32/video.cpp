@@ -52,6 +52,45 @@ bool IsIsoMedia(const std::string& head) {
   return false;
 }
 
+std::uint64_t BigEndian(const std::string& bytes, size_t at, int count) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < count; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// Whether an ISO media file's top-level boxes lead, within its size, to a
+// whole movie box (moov), which says where the frames are: a clip cut short
+// before it or inside it has none to give. wine's Media Foundation may hang
+// on the next clip after one it could not open: what can be told here never
+// reaches it.
+bool HasMovieBox(const std::string& path, std::int64_t size) {
+  std::int64_t at = 0;
+  for (int boxes = 0; boxes < 256 && size - at >= 8; ++boxes) {
+    std::string box, why;
+    if (!ReadFileBytes(path, at, 16, box, why) || box.size() < 8) return false;
+    std::uint64_t length = BigEndian(box, 0, 4);
+    if (length == 1 && box.size() == 16) length = BigEndian(box, 8, 8);
+    if (length < 8 || length > static_cast<std::uint64_t>(size - at)) return false;
+    if (box.compare(4, 4, "moov") == 0) return true;
+    at += static_cast<std::int64_t>(length);
+  }
+  return false;
+}
+
+// Whether a WebM or Matroska file's EBML header is whole and followed by
+// its segment.
+bool HasSegment(const std::string& head) {
+  if (!IsEbml(head) || head.size() < 5) return false;
+  const auto first = static_cast<unsigned char>(head[4]);
+  int count = 1;
+  while (count <= 8 && (first & (0x80 >> (count - 1))) == 0) ++count;
+  if (count > 8 || head.size() < 4 + static_cast<size_t>(count)) return false;
+  const std::uint64_t marker = std::uint64_t{0x80u >> (count - 1)} << 8 * (count - 1);
+  std::uint64_t length = BigEndian(head, 4, count) & ~marker;
+  if (length > head.size() || 4 + count + length + 4 > head.size()) return false;
+  return head.compare(4 + count + length, 4, "\x18\x53\x80\x67") == 0;
+}
+
 }  // namespace
 
 MissingDecoder MissingVideoDecoder(HRESULT hr, const GUID& subtype, const std::string& head) {
@@ -265,14 +304,17 @@ bool DecodePoster(const std::string& path, const MediaSource& source, Decoded& o
                   MediaResult& result, std::string& reason) {
   // Only clips of a known container reach Media Foundation: wine's crashes
   // on an empty file, and decodes a JPEG as a clip of one frame.
-  std::string head, why;
-  if (!ReadFileBytes(path, 0, 65536, head, why)) {
-    reason = why;
+  std::string head;
+  FileStamp stamp;
+  if (!GetFileStamp(path, stamp, reason) || !ReadFileBytes(path, 0, 65536, head, reason))
     return false;
-  }
   if (!IsIsoMedia(head) && !IsEbml(head)) {
     reason = head.empty() ? "the file is empty"
                           : "the file is not an MP4, QuickTime, WebM or Matroska clip";
+    return false;
+  }
+  if (IsIsoMedia(head) ? !HasMovieBox(path, stamp.size) : !HasSegment(head)) {
+    reason = "the clip is cut short or damaged";
     return false;
   }
   HRESULT hr = StartMediaFoundation();

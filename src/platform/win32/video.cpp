@@ -93,6 +93,14 @@ bool HasSegment(const std::string& head) {
 
 }  // namespace
 
+// What Media Foundation says where it cannot decode: Windows' MPEG-4 source
+// names HEVC (or its WebM source VP9), and then no decoder takes it
+// (MF_E_TOPO_CODEC_NOT_FOUND, MF_E_INVALIDMEDIATYPE); without a WebM source
+// no source takes the file (MF_E_UNSUPPORTED_BYTESTREAM_TYPE). wine 8
+// decodes H.264, HEVC and VP9 inside its source through GStreamer and
+// offers only YUV (RGB32: MF_E_TOPO_CODEC_NOT_FOUND, as it has no
+// converter); a clip it cannot read fails the source reader with E_FAIL.
+// So wine never shows a missing decoder.
 MissingDecoder MissingVideoDecoder(HRESULT hr, const GUID& subtype, const std::string& head) {
   if (hr != MF_E_TOPO_CODEC_NOT_FOUND && hr != MF_E_INVALIDMEDIATYPE &&
       hr != MF_E_UNSUPPORTED_BYTESTREAM_TYPE)
@@ -272,8 +280,9 @@ HRESULT CopyFrame(const Clip& clip, IMFSample* sample, std::vector<BYTE>& bgra) 
 // 10 s at 60 frames a second.
 constexpr int kMaxReads = 600;
 
-// The first frame at or after ms (100-ns units), reached by a seek to the key
-// frame before it and decoding on; S_FALSE when the clip ends before it.
+// The first frame at or after the time at (100-ns units), reached by a seek
+// to the key frame before it and decoding on; S_FALSE when the clip ends
+// before it.
 HRESULT FrameAt(Clip& clip, LONGLONG at, std::vector<BYTE>& bgra) {
   PROPVARIANT position;
   PropVariantInit(&position);

@@ -6,7 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 need=()
-for pkg in cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 locales xvfb xdotool; do
+# wine's Media Foundation decodes the test clips (H.264, HEVC, VP9) through
+# the host's GStreamer.
+for pkg in cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 locales xvfb xdotool \
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
 done
 if ((${#need[@]})); then

@@ -1,6 +1,7 @@
-// What the two halves of the Windows picture engine share: imaging.cpp
-// decodes and scales with WIC, pictures.cpp encodes, writes and holds the
-// seam. Only the files of src/platform/win32 include it.
+// What the parts of the Windows picture engine share: imaging.cpp decodes
+// and scales with WIC, video.cpp decodes a clip's poster frame with Media
+// Foundation, pictures.cpp encodes, writes and holds the seam. Only the
+// files of src/platform/win32 include it.
 #pragma once
 
 #include <windows.h>
@@ -59,5 +60,14 @@ HRESULT Decode(IWICImagingFactory* factory, HANDLE file, const std::vector<unsig
 /// sized from the picture's displayed size as Decode would size it.
 HRESULT ShrinkDecoded(IWICImagingFactory* factory, const Decoded& larger, int maxSide,
                       Decoded& out);
+
+/// The poster frame of the clip at path, chosen as MediaSource says, at its
+/// full size and turned upright by source.orientation (opaque; decodedW and
+/// decodedH its stored size). Sets the result's posterMs, framesTried and
+/// durationMs, and its missingDecoder when no decoder takes the clip. False
+/// with the reason when no frame can be decoded. The calling thread has
+/// joined COM (Factory).
+bool DecodePoster(const std::string& path, const MediaSource& source, Decoded& out,
+                  MediaResult& result, std::string& reason);
 
 }  // namespace platform::win32

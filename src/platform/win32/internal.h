@@ -95,4 +95,15 @@ FolderId IdentityOf(DWORD serial, std::uint64_t index, HANDLE folder);
 bool ReplaceTextFileIn(UINT codePage, const std::string& path, const std::string& text,
                        TextEncoding encoding, std::string& reason);
 
+// Video ------------------------------------------------------------------------
+
+/// The decoder a clip lacks when Media Foundation fails with hr to open it
+/// or to deliver its frames: by the video stream's own subtype (HEVC or
+/// H.265: kHevc; VP8 or VP9: kWebm), or, when no source took the file
+/// (subtype GUID_NULL), by its first bytes (EBML: kWebm; an MP4 or QuickTime
+/// file naming hvc1 or hev1: kHevc). kNone for every other failure (a
+/// damaged clip) and for any hr but MF_E_TOPO_CODEC_NOT_FOUND,
+/// MF_E_INVALIDMEDIATYPE and MF_E_UNSUPPORTED_BYTESTREAM_TYPE.
+MissingDecoder MissingVideoDecoder(HRESULT hr, const GUID& subtype, const std::string& head);
+
 }  // namespace platform::win32

@@ -7,7 +7,8 @@
 //   2. Writing: a temporary file beside the target, renamed over it only
 //      when complete.
 //   3. The seam: MakeDisplayCopies (one decode for the largest copy, each
-//      smaller one scaled from the one just larger) and the thumbnail folder.
+//      smaller one scaled from the one just larger; a clip's copies from its
+//      poster frame, which video.cpp decodes) and the thumbnail folder.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -183,6 +184,18 @@ bool DecodePicture(const std::string& picture, int maxSide, IWICImagingFactory*&
   return true;
 }
 
+// The poster frame of a clip, for its largest copy.
+bool DecodeClip(const std::string& clip, const MediaSource& source, IWICImagingFactory*& factory,
+                Decoded& decoded, MediaResult& result, std::string& reason) {
+  HRESULT hr = S_OK;
+  factory = win32::Factory(hr);  // joins COM for the thread, which Media Foundation needs too
+  if (factory == nullptr) {
+    reason = ErrorText(static_cast<DWORD>(hr), "the imaging component cannot start");
+    return false;
+  }
+  return win32::DecodePoster(clip, source, decoded, result, reason);
+}
+
 }  // namespace
 
 // ---- 3. The seam --------------------------------------------------------------------
@@ -195,18 +208,15 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
   auto side = [&](size_t i) { return CopySide(wanted[i]); };
   // Largest first: the decode covers it.
   const std::vector<size_t> order = LargestFirst(wanted);
-  if (source.video) {
-    for (CopyResult& copy : result.copies)
-      copy.failure = CopyFailure::kPicture, copy.reason = "videos are not decoded";
-    return false;
-  }
   IWICImagingFactory* factory = nullptr;
   Decoded larger;
   std::string reason;
   // WIC's JPEG codec offers 1/2, 1/4 and 1/8 only: a preview's decode
-  // takes the closest of those, whatever WantedCopy::preview allows.
-  bool decoded =
-      DecodePicture(picture, side(order[0]), factory, larger, result.missingDecoder, reason);
+  // takes the closest of those, whatever WantedCopy::preview allows. A
+  // poster frame comes at its full size: the largest copy is scaled too.
+  bool decoded = source.video ? DecodeClip(picture, source, factory, larger, result, reason)
+                              : DecodePicture(picture, side(order[0]), factory, larger,
+                                              result.missingDecoder, reason);
   result.decodes = larger.decodedW > 0 ? 1 : 0;
   result.decodedWidth = static_cast<std::int32_t>(larger.decodedW);
   result.decodedHeight = static_cast<std::int32_t>(larger.decodedH);
@@ -219,7 +229,7 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
   bool all = true;
   for (size_t at = 0; at < order.size(); ++at) {
     CopyResult& copy = result.copies[order[at]];
-    if (at > 0) {
+    if (at > 0 || source.video) {
       Decoded smaller;
       HRESULT hr = win32::ShrinkDecoded(factory, larger, side(order[at]), smaller);
       if (FAILED(hr)) {

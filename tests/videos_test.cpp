@@ -118,7 +118,10 @@ TEST(VideosTest, DamagedClipsKeepTheirRowWithoutAPoster) {
   }
   if (Decodes("scene.mp4")) {
     EXPECT_EQ(items["scene.mp4"], "video|" + Copy("scene.mp4.jpg") + "|0:04|160");
-    EXPECT_EQ(items["long.mp4"], "video|" + Copy("long.mp4.jpg") + "|10:00:00|160");
+    // Wine's Media Foundation fails on a clip whose movie header claims more
+    // than its track holds; its row keeps the length all the same.
+    EXPECT_EQ(items["long.mp4"],
+              "video|" + (UnderWine() ? "" : Copy("long.mp4.jpg")) + "|10:00:00|160");
   }
 }
 

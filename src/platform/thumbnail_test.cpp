@@ -633,8 +633,9 @@ TEST(Poster, DamagedClipsFailOnTheClipAndLeaveNothing) {
       EXPECT_EQ(copy.failure, CopyFailure::kPicture);
       EXPECT_FALSE(copy.reason.empty());
     }
-    // Refused for its size before a decoder is opened, and said so.
-    if (name == "huge.mp4") {
+    // Refused for its size before a decoder is opened, and said so (wine's
+    // Media Foundation fails on such a clip before it tells the size).
+    if (name == "huge.mp4" && !UnderWine()) {
       EXPECT_NE(made.copies[0].reason.find("60000 x 60000"), std::string::npos)
           << made.copies[0].reason;
     }

@@ -194,7 +194,10 @@ HRESULT Open(const std::string& path, Clip& clip, LONGLONG& duration) {
   UINT32 width = 0, height = 0;
   if (SUCCEEDED(hr)) hr = native->GetGUID(MF_MT_SUBTYPE, &clip.native);
   if (SUCCEEDED(hr)) hr = MFGetAttributeSize(native.p, MF_MT_FRAME_SIZE, &width, &height);
-  if (SUCCEEDED(hr) && Absurd(width, height)) hr = kAbsurdSize;
+  if (SUCCEEDED(hr) && Absurd(width, height)) {
+    clip.width = width, clip.height = height;  // for the reason
+    hr = kAbsurdSize;
+  }
   if (FAILED(hr)) return hr;
   // wine's reader has no colour converter: it offers the decoder's YUV.
   hr = Deliver(clip.reader.p, MFVideoFormat_RGB32);
@@ -333,7 +336,8 @@ bool DecodePoster(const std::string& path, const MediaSource& source, Decoded& o
   if (FAILED(hr)) {
     result.missingDecoder = MissingVideoDecoder(hr, clip.native, head);
     reason = hr == MF_E_INVALIDSTREAMNUMBER ? "the clip has no video"
-             : hr == kAbsurdSize            ? "the clip's frame size is out of bounds"
+             : hr == kAbsurdSize ? "the frame is too large (" + std::to_string(clip.width) + " x " +
+                                       std::to_string(clip.height) + ")"
                                  : ErrorText(static_cast<DWORD>(hr), "the clip cannot be decoded");
     return false;
   }

@@ -83,13 +83,16 @@ bool ParseRecord(const std::string& line, std::string& name, PictureRecord& r) {
     return false;
   }
   // Tagged fields follow the preview's: "v" and a length in milliseconds
-  // marks a video. A record of tags this reader does not know is read again.
+  // marks a video, "c" and a text is the caption. A record of tags this
+  // reader does not know, or of one twice, is read again.
   for (size_t i = 14; i < f.size(); ++i) {
-    if (f[i].empty() || f[i][0] != 'v' || r.video ||
-        !Whole<std::int64_t>(f[i].substr(1), 0, INT64_MAX, r.durationMs)) {
+    char tag = f[i].empty() ? '?' : f[i][0];
+    if (tag == 'v' && !r.video && Whole<std::int64_t>(f[i].substr(1), 0, INT64_MAX, r.durationMs)) {
+      r.video = true;
+    } else if (tag != 'c' || !r.caption.empty() || !Unescaped(f[i].substr(1), r.caption) ||
+               r.caption.empty()) {
       return false;
     }
-    r.video = true;
   }
   if (f.size() >= 14) {
     r.previewKind = f[11].size() == 1 ? f[11][0] : '?';
@@ -119,11 +122,12 @@ std::string FormatPictureIndex(const PictureIndex& index) {
             '\t' + std::to_string(r.thumbSize) + '\t' + r.thumbKind + '\t' +
             std::to_string(r.thumbWidth) + '\t' + std::to_string(r.thumbHeight) + '\t' +
             std::to_string(r.width) + '\t' + std::to_string(r.height) + '\t' + Escaped(r.taken);
-    if (r.previewKind != '-' || r.video) {
+    if (r.previewKind != '-' || r.video || !r.caption.empty()) {
       text += '\t' + std::to_string(r.previewSize) + '\t' + r.previewKind + '\t' +
               std::to_string(r.previewWidth) + '\t' + std::to_string(r.previewHeight);
     }
     if (r.video) text += "\tv" + std::to_string(r.durationMs);
+    if (!r.caption.empty()) text += "\tc" + Escaped(r.caption);
     text += '\n';
   }
   return text;

@@ -3,6 +3,8 @@
 // file beside a picture whose change shows on the next run.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "support/gallery.h"
 #include "support/test_support.h"
 
@@ -85,7 +87,8 @@ TEST(CaptionsTest, EachSourceInItsTurn) {
       {"empty.jpg", "baseline.jpg", from(0), "empty.txt", " \r\n", "T"},
       {"scene.mp4", "clips/scene.mp4", {}, "scene.txt", "A clip", "A clip"},
   };
-  Gallery g(Item("[filename]|[caption&]"), "videos=mp4\r\npictures=jpg png webp heic\r\n", kPictures, {});
+  Gallery g(Item("[filename]|[caption&]"), "videos=mp4\r\npictures=jpg png webp heic\r\n",
+            kPictures, {});
   if (!MakePictures(g, sources)) GTEST_SKIP() << "no exiftool";
   ExpectCaptions(g, sources);
 }
@@ -103,7 +106,12 @@ TEST(CaptionsTest, HostileCaptionsStayOneLineOfText) {
        "",
        "",
        "&lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;co&quot;"},
-      {"controls.jpg", "baseline.jpg", {}, "controls.txt", "a\x01\x1B[31mb\tc\r\nd", "a&#91;31mb c d"},
+      {"controls.jpg",
+       "baseline.jpg",
+       {},
+       "controls.txt",
+       "a\x01\x1B[31mb\tc\r\nd",
+       "a&#91;31mb c d"},
       {"broken.jpg",
        "baseline.jpg",
        {},
@@ -150,8 +158,21 @@ TEST(CaptionsTest, KeptInTheIndexAndTheTextFileFollowed) {
       {"harbour.jpg", "Harbour at dawn"}, {"fuji.jpg", "富士山の朝"}, {"plain.jpg", ""}};
   ASSERT_EQ(g.Run().status, 0);
   EXPECT_EQ(captions(), expected);
-  EXPECT_NE(ReadFile(g.photos.path / ".thumbs" / "index").find("\tcHarbour at dawn\n"),
-            std::string::npos);
+  const fs::path index = g.photos.path / ".thumbs" / "index";
+  const std::string indexText = ReadFile(index);
+  EXPECT_NE(indexText.find("\tcHarbour at dawn\n"), std::string::npos);
+  // The index of a version older than captions: the headers are read again,
+  // the thumbnails stay.
+  auto copies = g.Copies();
+  WriteFile(index,
+            std::regex_replace(indexText, std::regex("captions\n|\t0\t-\t0\t0\tc[^\n]*"), ""));
+  ASSERT_EQ(g.Run().status, 0);
+  EXPECT_EQ(captions(), expected);
+  EXPECT_EQ(ReadFile(index), indexText);
+  copies.erase("index");
+  auto after = g.Copies();
+  after.erase("index");
+  EXPECT_EQ(after, copies);
   std::string page = g.Page();
   RunResult again = g.RunWithPicturesUnreadable();
   ASSERT_EQ(again.status, 0) << again.err;

@@ -6,6 +6,9 @@
 namespace {
 
 const char kFirstLine[] = "pagrimo thumbnails 1";
+// Older versions looked for no caption; they leave this line out (as one they
+// cannot read) when they write the index again.
+const char kCaptionsLine[] = "captions";
 
 std::string Escaped(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -116,7 +119,7 @@ bool ParseRecord(const std::string& line, std::string& name, PictureRecord& r) {
 }  // namespace
 
 std::string FormatPictureIndex(const PictureIndex& index) {
-  std::string text = std::string(kFirstLine) + "\n";
+  std::string text = std::string(kFirstLine) + "\n" + kCaptionsLine + "\n";
   for (const auto& [name, r] : index) {
     text += Escaped(name) + '\t' + std::to_string(r.size) + '\t' + std::to_string(r.modified) +
             '\t' + std::to_string(r.thumbSize) + '\t' + r.thumbKind + '\t' +
@@ -136,7 +139,7 @@ std::string FormatPictureIndex(const PictureIndex& index) {
 PictureIndex ParsePictureIndex(const std::string& text) {
   PictureIndex index;
   size_t pos = 0;
-  bool first = true;
+  bool first = true, captionsKnown = false;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
@@ -147,9 +150,16 @@ PictureIndex ParsePictureIndex(const std::string& text) {
       first = false;
       continue;
     }
+    if (line == kCaptionsLine) {
+      captionsKnown = true;
+      continue;
+    }
     std::string name;
     PictureRecord record;
     if (ParseRecord(line, name, record)) index[name] = record;
+  }
+  for (auto& [name, record] : index) {
+    record.captionKnown = captionsKnown || !record.caption.empty() || record.video;
   }
   return index;
 }

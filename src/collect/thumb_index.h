@@ -35,6 +35,7 @@ struct PictureRecord {
   bool video = false;           // a video, whose copies are of its poster frame
   std::int64_t durationMs = 0;  // a video's length; 0: unknown
   std::string caption{};        // the picture's own caption (PictureFacts), or empty
+  bool captionKnown = true;     // false: the record is older than captions, none looked for
   bool operator==(const PictureRecord&) const = default;
 };
 
@@ -49,8 +50,10 @@ using PictureIndex = std::map<std::string, PictureRecord>;
 /// (kind '-' and size 0 without a preview), then the tagged field "v" and
 /// its length in milliseconds. A record with a caption has them too, and
 /// the tagged field "c" and the caption escaped as names are; a record
-/// without one reads as it always has. The same index always gives the same
-/// text.
+/// without one reads as it always has. The line "captions" after the first
+/// says that every record was written with its caption looked for; without
+/// it (an index of an older version) a record without a caption has
+/// captionKnown false. The same index always gives the same text.
 std::string FormatPictureIndex(const PictureIndex& index);
 
 /// Reads an index file's text; lines that cannot be read are left out, and a

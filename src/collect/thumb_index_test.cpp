@@ -30,7 +30,15 @@ TEST(ThumbIndexTest, EveryRecordSurvivesItsText) {
   EXPECT_EQ(ParsePictureIndex(text), index);
   EXPECT_EQ(FormatPictureIndex(ParsePictureIndex(text)), text);
   // One line per record after the first; the odd bytes are escaped.
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 10);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11);
+  EXPECT_EQ(text.substr(0, 30), "pagrimo thumbnails 1\ncaptions\n");
+  // An index of a version older than captions: only a record with a caption
+  // (or a video's) is known to have looked for one.
+  std::string older = text;
+  older.erase(21, 9);
+  for (const auto& [name, record] : ParsePictureIndex(older)) {
+    EXPECT_EQ(record.captionKnown, !record.caption.empty() || record.video) << name;
+  }
   // A caption comes last, escaped, after the preview fields (none here).
   EXPECT_NE(text.find("\ncap.jpg\t5242880\t1700000000\t400\tj\t400\t300\t4000\t3000\t"
                       "2021:06:15 14:30:05\t0\t-\t0\t0\tc50%25 off%09at Caf\xC3\xA9\n"),

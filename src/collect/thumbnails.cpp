@@ -83,6 +83,7 @@ PictureRecord NewRecord(const ThumbFolder& f, size_t k, const PictureIndex::cons
   r.video = n.video;
   r.durationMs = n.durationMs;
   r.caption = n.caption;
+  r.captionKnown = true;
   if (n.bad) {
     PictureRecord bad;
     bad.size = n.size, bad.modified = n.modified, bad.taken = n.taken, bad.caption = n.caption;
@@ -249,8 +250,11 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
       n.bad = r.thumbKind == 'b';
       if (n.bad && !n.video) n.width = n.height = -1;
     }
+    // A record older than captions: its picture's headers are read again
+    // (its copies stay), once, when captions are wanted.
+    bool captionUnknown = factsValid && wants.captions && !found->second.captionKnown;
     if (!wants.Copies()) {
-      if (!factsValid) f.jobs[k] = JobKind::kFacts;
+      if (!factsValid || captionUnknown) f.jobs[k] = JobKind::kFacts;
       continue;
     }
     const PictureRecord* r = factsValid ? &found->second : nullptr;
@@ -274,13 +278,13 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
       n.previewHeight = r->previewHeight;
       previewDone = true;
     }
-    if (thumbDone && previewDone) continue;
+    if (thumbDone && previewDone && !captionUnknown) continue;
     if (writable) {
       f.jobs[k] = JobKind::kCopies;
       f.wantThumb[k] = !thumbDone;
       f.wantPreview[k] = !previewDone;
       anyCopy = true;
-    } else if (!factsValid) {
+    } else if (!factsValid || captionUnknown) {
       f.jobs[k] = JobKind::kFacts;
     }
   }

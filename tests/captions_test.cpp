@@ -141,6 +141,22 @@ TEST(CaptionsTest, HostileCaptionsStayOneLineOfText) {
   EXPECT_EQ(Split(items["markup.jpg"])[1], "<script>alert(1)</script> & \"co\"");
 }
 
+// The bundled templates show a caption under the name in the tile and in the
+// viewer, as text: never as markup of the page.
+TEST(CaptionsTest, TheBundledTemplatesShowItAsText) {
+  const std::string bundle = PAGRIMO_SOURCE_DIR "/templates/";
+  for (const char* name : {"template.dat", "tree.dat"}) {
+    Gallery g(ReadFile(bundle + name), "thumbsize=64\r\n", kPictures, {"baseline.jpg"});
+    WriteFile(g.photos.path / "baseline.txt", "<script>alert(1)</script> & \"co\"");
+    ASSERT_EQ(g.Run().status, 0) << name;
+    std::string page = g.Page();
+    const std::string text = "&lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;co&quot;";
+    EXPECT_NE(page.find("<span class=\"cap\">" + text + "</span>"), std::string::npos) << name;
+    EXPECT_NE(page.find(" data-caption=\"" + text + "\""), std::string::npos) << name;
+    EXPECT_EQ(page.find("<script>alert"), std::string::npos) << name;
+  }
+}
+
 // The committed photos (both builds): the captions kept in the index are
 // shown by a run that opens no picture, and the text file beside one is
 // read anew on every run.

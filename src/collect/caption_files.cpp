@@ -45,6 +45,7 @@ std::string SidecarCaption(const std::string& path) {
 std::vector<std::string> SidecarCaptions(const std::string& folder,
                                          const std::vector<std::string>& names) {
   std::vector<std::string> captions(names.size());
+  if (names.empty()) return captions;
   // The text files of the folder, by their name and by it in lower case.
   std::map<std::string, std::string> exact, folded;
   platform::Enumeration scan;

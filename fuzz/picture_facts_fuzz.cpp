@@ -81,5 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ReadPhotoshopDates(input, dates);
   CivilTime time;
   if (BestDate(dates, time)) Require(ParseExifDate(ExifDateText(time), time));
+  // A caption of any bytes is one line of valid UTF-8 within the limit.
+  PhotoCaptions captions;
+  ReadXmpCaptions(input, captions);
+  ReadIptcCaptions(input, captions);
+  NoteCaption(captions, CaptionSource::kXpTitle, Utf16LeToUtf8(input));
+  for (const std::string& caption : {BestCaption(captions), CaptionLine(FirstParagraph(input))}) {
+    Require(IsUtf8(caption) && caption.find('\n') == std::string::npos &&
+            caption.size() <= 4 * kMaxCaptionChars);
+  }
   return 0;
 }

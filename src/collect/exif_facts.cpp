@@ -1,5 +1,5 @@
 // EXIF: the TIFF structure that JPEG, PNG, WebP and HEIF files carry, read
-// for the orientation and the dates.
+// for the orientation, the dates and the captions.
 #include <algorithm>
 
 #include "collect/picture_reading.h"
@@ -9,16 +9,20 @@ namespace {
 
 // ---- EXIF (a TIFF structure inside the JPEG's APP1 segment) ----
 
+constexpr std::uint32_t kTagImageDescription = 0x010E;
 constexpr std::uint32_t kTagOrientation = 0x0112;
 constexpr std::uint32_t kTagDateTime = 0x0132;
 constexpr std::uint32_t kTagExifIfd = 0x8769;
 constexpr std::uint32_t kTagDateTimeOriginal = 0x9003;
+constexpr std::uint32_t kTagXpTitle = 0x9C9B;    // Windows' title, UTF-16LE bytes
+constexpr std::uint32_t kTagXpComment = 0x9C9C;  // Windows' comment, UTF-16LE bytes
 
 struct ExifFindings {
   int orientation = 0;
   std::uint32_t exifIfd = 0;
   CivilTime dateTime, dateTimeOriginal;
   bool hasDateTime = false, hasDateTimeOriginal = false;
+  Bytes description, xpTitle, xpComment;  // IFD0's captions, as they are stored
 };
 
 std::uint64_t TypeSize(std::uint32_t type) {
@@ -47,7 +51,7 @@ std::uint64_t TypeSize(std::uint32_t type) {
 
 // Reads the entries of one IFD that matter here. A count larger than what
 // fits in the block is cut to what fits, so the loop is bounded by the bytes.
-void ScanIfd(Bytes tiff, bool big, std::uint32_t ifd, ExifFindings& found) {
+void ScanIfd(Bytes tiff, bool big, std::uint32_t ifd, bool ifd0, ExifFindings& found) {
   std::uint32_t count = 0;
   if (ifd < 8 || !Get16(tiff, ifd, big, count)) return;
   std::uint64_t fits = (tiff.size() - ifd - 2) / 12;
@@ -75,6 +79,13 @@ void ScanIfd(Bytes tiff, bool big, std::uint32_t ifd, ExifFindings& found) {
       if (!has)
         has =
             ParseExifDate(tiff.substr(at, 19), original ? found.dateTimeOriginal : found.dateTime);
+    } else if (ifd0 && tag == kTagImageDescription && (type == 2 || type == 7 || type == 1)) {
+      Bytes text = tiff.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(size));
+      if (found.description.empty()) found.description = text.substr(0, text.find('\0'));
+    } else if (ifd0 && (tag == kTagXpTitle || tag == kTagXpComment) && (type == 1 || type == 7)) {
+      Bytes& text = tag == kTagXpTitle ? found.xpTitle : found.xpComment;
+      if (text.empty())
+        text = tiff.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(size));
     } else if (tag == kTagExifIfd && found.exifIfd == 0 && n == 1 && (type == 4 || type == 13)) {
       found.exifIfd = field;
     }
@@ -93,13 +104,16 @@ void ReadExif(Bytes tiff, PictureFacts& facts, bool orientationCounts) {
   Get32(tiff, 4, big, ifd0);
   if (magic != 42) return;
   ExifFindings found;
-  ScanIfd(tiff, big, ifd0, found);
+  ScanIfd(tiff, big, ifd0, true, found);
   // One level down and no further: an Exif IFD that points back is read once.
-  if (found.exifIfd != 0) ScanIfd(tiff, big, found.exifIfd, found);
+  if (found.exifIfd != 0) ScanIfd(tiff, big, found.exifIfd, false, found);
   if (orientationCounts) facts.orientation = found.orientation == 0 ? 1 : found.orientation;
   if (found.hasDateTimeOriginal)
     NoteDate(facts.dates, DateSource::kExifOriginal, found.dateTimeOriginal);
   if (found.hasDateTime) NoteDate(facts.dates, DateSource::kExifDateTime, found.dateTime);
+  NoteCaption(facts.captions, CaptionSource::kExifDescription, found.description);
+  NoteCaption(facts.captions, CaptionSource::kXpTitle, Utf16LeToUtf8(found.xpTitle));
+  NoteCaption(facts.captions, CaptionSource::kXpComment, Utf16LeToUtf8(found.xpComment));
 }
 
 }  // namespace picture_reading

@@ -11,6 +11,7 @@ void ReadItem(Bytes data, bool exif, PictureFacts& facts) {
   if (!exif) {
     facts.xmpRead = true;
     ReadXmpDates(data, facts.dates);
+    ReadXmpCaptions(data, facts.captions);
     return;
   }
   // The item starts with the offset of the TIFF header after these 4 bytes.

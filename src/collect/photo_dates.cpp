@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -43,10 +44,9 @@ bool IsNameChar(char c) {
          c == '-' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
 }
 
-// The prefix the packet binds to uri with xmlns:PREFIX="uri"; the usual one
-// when it binds none.
-std::string PrefixOf(Bytes xml, const XmpProperty& property) {
-  Bytes uri = property.namespaceUri;
+}  // namespace
+
+std::string XmpPrefix(std::string_view xml, std::string_view uri, const char* usualPrefix) {
   for (std::size_t at = xml.find(uri); at != Bytes::npos; at = xml.find(uri, at + 1)) {
     std::size_t end = at + uri.size();
     if (at == 0 || end >= xml.size() || (xml[at - 1] != '"' && xml[at - 1] != '\'') ||
@@ -63,8 +63,10 @@ std::string PrefixOf(Bytes xml, const XmpProperty& property) {
     if (pos < 6 || nameEnd == pos || xml.substr(pos - 6, 6) != "xmlns:") continue;
     return std::string(xml.substr(pos, nameEnd - pos));
   }
-  return property.usualPrefix;
+  return usualPrefix;
 }
+
+namespace {
 
 // The value of the first occurrence of qualified name as an attribute
 // (name="value") or a simple element (<name>value</name>) that holds a date.
@@ -110,23 +112,9 @@ std::uint32_t BigEndian(Bytes b, std::size_t at, int size) {
 
 void ReadIptc(Bytes iptc, PhotoDates& dates) {
   Bytes date, clock;
-  std::size_t pos = 0;
-  while (pos + 5 <= iptc.size() && iptc[pos] == 0x1C) {
-    unsigned record = static_cast<unsigned char>(iptc[pos + 1]);
-    unsigned dataset = static_cast<unsigned char>(iptc[pos + 2]);
-    std::uint64_t length = BigEndian(iptc, pos + 3, 2);
-    pos += 5;
-    if (length & 0x8000) {  // an extended length: the count of its bytes
-      std::size_t bytes = length & 0x7FFF;
-      if (bytes > 4 || iptc.size() - pos < bytes) return;
-      length = BigEndian(iptc, pos, static_cast<int>(bytes));
-      pos += bytes;
-    }
-    if (iptc.size() - pos < length) return;
-    Bytes value = iptc.substr(pos, static_cast<std::size_t>(length));
-    if (record == 2 && dataset == 55 && date.empty()) date = value;
-    if (record == 2 && dataset == 60 && clock.empty()) clock = value;
-    pos += static_cast<std::size_t>(length);
+  for (const IptcDataset& d : IptcDatasets(iptc)) {
+    if (d.record == 2 && d.number == 55 && date.empty()) date = d.value;
+    if (d.record == 2 && d.number == 60 && clock.empty()) clock = d.value;
   }
   if (date.size() != 8 || !IsDigits(date, 0, 8)) return;
   std::string text = std::string(date.substr(0, 4)) + ":" + std::string(date.substr(4, 2)) + ":" +
@@ -230,11 +218,36 @@ bool ParseXmpDate(std::string_view value, CivilTime& time) {
 void ReadXmpDates(std::string_view xml, PhotoDates& dates) {
   for (const XmpProperty& property : kXmpDates) {
     if (dates.has[static_cast<int>(property.source)]) continue;
-    NoteXmpProperty(xml, PrefixOf(xml, property) + ":" + property.name, property.source, dates);
+    NoteXmpProperty(
+        xml, XmpPrefix(xml, property.namespaceUri, property.usualPrefix) + ":" + property.name,
+        property.source, dates);
   }
 }
 
-void ReadPhotoshopDates(std::string_view resources, PhotoDates& dates) {
+std::vector<IptcDataset> IptcDatasets(std::string_view iptc) {
+  std::vector<IptcDataset> datasets;
+  std::size_t pos = 0;
+  while (pos + 5 <= iptc.size() && iptc[pos] == 0x1C) {
+    IptcDataset d;
+    d.record = static_cast<unsigned char>(iptc[pos + 1]);
+    d.number = static_cast<unsigned char>(iptc[pos + 2]);
+    std::uint64_t length = BigEndian(iptc, pos + 3, 2);
+    pos += 5;
+    if (length & 0x8000) {  // an extended length: the count of its bytes
+      std::size_t bytes = length & 0x7FFF;
+      if (bytes > 4 || iptc.size() - pos < bytes) break;
+      length = BigEndian(iptc, pos, static_cast<int>(bytes));
+      pos += bytes;
+    }
+    if (iptc.size() - pos < length) break;
+    d.value = iptc.substr(pos, static_cast<std::size_t>(length));
+    datasets.push_back(d);
+    pos += static_cast<std::size_t>(length);
+  }
+  return datasets;
+}
+
+std::string_view PhotoshopIptc(std::string_view resources) {
   std::size_t pos = 0;
   // Each resource: "8BIM", its number, a name padded to an even length, the
   // size of its data, the data padded to an even length.
@@ -242,14 +255,16 @@ void ReadPhotoshopDates(std::string_view resources, PhotoDates& dates) {
     unsigned id = BigEndian(resources, pos + 4, 2);
     std::size_t nameLength = static_cast<unsigned char>(resources[pos + 6]);
     std::size_t at = pos + 6 + ((nameLength + 2) & ~std::size_t{1});
-    if (at > resources.size() || resources.size() - at < 4) return;
+    if (at > resources.size() || resources.size() - at < 4) return {};
     std::uint64_t size = BigEndian(resources, at, 4);
     at += 4;
-    if (resources.size() - at < size) return;
-    if (id == 0x0404) {
-      ReadIptc(resources.substr(at, static_cast<std::size_t>(size)), dates);
-      return;
-    }
+    if (resources.size() - at < size) return {};
+    if (id == 0x0404) return resources.substr(at, static_cast<std::size_t>(size));
     pos = at + static_cast<std::size_t>((size + 1) & ~std::uint64_t{1});
   }
+  return {};
+}
+
+void ReadPhotoshopDates(std::string_view resources, PhotoDates& dates) {
+  ReadIptc(PhotoshopIptc(resources), dates);
 }

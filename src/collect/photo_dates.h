@@ -5,6 +5,7 @@
 #include <compare>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// A calendar date and time of day as a camera records it (no time zone).
 /// Valid values only: year 1..9999, a day that exists in its month, 0..23 h,
@@ -61,3 +62,20 @@ void ReadXmpDates(std::string_view xml, PhotoDates& dates);
 /// "HHMMSS" and a zone, not applied) of the IPTC-NAA resource 0x0404; a date
 /// without a time is taken at 00:00:00.
 void ReadPhotoshopDates(std::string_view resources, PhotoDates& dates);
+
+/// The prefix an XMP packet binds to the namespace uri (xmlns:PREFIX="uri");
+/// usualPrefix when it binds none.
+std::string XmpPrefix(std::string_view xml, std::string_view uri, const char* usualPrefix);
+
+/// One IPTC-NAA dataset: its record and dataset numbers and its bytes.
+struct IptcDataset {
+  unsigned record = 0, number = 0;
+  std::string_view value;
+};
+
+/// The datasets of IPTC-NAA bytes in their order, up to the first broken one.
+std::vector<IptcDataset> IptcDatasets(std::string_view iptc);
+
+/// The IPTC-NAA bytes (resource 0x0404) of Photoshop image resources; empty
+/// when there are none.
+std::string_view PhotoshopIptc(std::string_view resources);

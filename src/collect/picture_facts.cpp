@@ -23,9 +23,11 @@ void ReadJpegMetadata(unsigned marker, Bytes payload, PictureFacts& facts) {
   } else if (marker == 0xE1 && !facts.xmpRead && payload.substr(0, 29) == kXmp) {
     facts.xmpRead = true;
     ReadXmpDates(payload.substr(29), facts.dates);
+    ReadXmpCaptions(payload.substr(29), facts.captions);
   } else if (marker == 0xED && payload.substr(0, 14) == kPhotoshop) {
     facts.iptcRead = true;
     ReadPhotoshopDates(payload.substr(14), facts.dates);
+    ReadIptcCaptions(PhotoshopIptc(payload.substr(14)), facts.captions);
   }
 }
 
@@ -75,7 +77,8 @@ PictureScan WalkJpeg(Bytes b, std::size_t pos, std::int64_t offset, PictureFacts
 // ---- PNG: the image header, then the chunks up to the image data ----
 
 // The EXIF chunk (its orientation does not count: PNG readers differ) and
-// the XMP packet of an uncompressed iTXt chunk, read for their dates.
+// the XMP packet of an uncompressed iTXt chunk, read for their dates and
+// captions.
 void ReadPngMetadata(Bytes type, Bytes data, PictureFacts& facts) {
   static constexpr Bytes kXmpKeyword("XML:com.adobe.xmp\0\0", 19);
   if (type == "eXIf") {
@@ -87,6 +90,7 @@ void ReadPngMetadata(Bytes type, Bytes data, PictureFacts& facts) {
     if (translated == Bytes::npos) return;
     facts.xmpRead = true;
     ReadXmpDates(data.substr(translated + 1), facts.dates);
+    ReadXmpCaptions(data.substr(translated + 1), facts.captions);
   }
 }
 
@@ -187,6 +191,7 @@ void SettleDate(PictureFacts& facts) {
   facts.taken.clear();
   facts.takenTime = CivilTime();
   if (BestDate(facts.dates, facts.takenTime)) facts.taken = ExifDateText(facts.takenTime);
+  facts.caption = BestCaption(facts.captions);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // What a picture's headers tell without decoding it: its size, its
-// orientation and the date it was taken. GIF, JPEG, PNG, BMP, WebP, and HEIF
+// orientation, the date it was taken and its caption. GIF, JPEG, PNG, BMP, WebP, and HEIF
 // and AVIF (the ISO boxes, in heif_facts.cpp; WebP in webp_facts.cpp).
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "collect/captions.h"
 #include "collect/photo_dates.h"
 
 enum class PictureFormat { kUnknown, kGif, kJpeg, kPng, kBmp, kWebp, kHeif, kAvif };
@@ -28,7 +29,8 @@ struct PictureRead {
 /// the primary image's ispe (a grid's output size) cut by its clap crop.
 /// taken is the date that counts of PhotoDates (EXIF DateTimeOriginal, XMP,
 /// IPTC, EXIF DateTime) as "YYYY:MM:DD HH:MM:SS"; empty when none holds a
-/// valid date, and then takenTime is all zero.
+/// valid date, and then takenTime is all zero. caption is the one that
+/// counts of captions (BestCaption), "" when there is none.
 struct PictureFacts {
   PictureFormat format = PictureFormat::kUnknown;
   std::uint32_t storedWidth = 0, storedHeight = 0;
@@ -38,9 +40,11 @@ struct PictureFacts {
   bool animated = false;      // a WebP animation (its size is the canvas's)
   std::string taken;
   CivilTime takenTime;
+  std::string caption;
   bool exifRead = false;  // the first EXIF block was read; later ones count not
   // What the readers carry from one call to the next.
   PhotoDates dates;
+  PhotoCaptions captions;
   bool xmpRead = false, iptcRead = false;
   PictureRead exifItem, xmpItem;  // HEIF metadata items further in the file
 };

@@ -29,10 +29,12 @@ bool ReadVideoHeaders(const std::string& path, PictureNotes& notes, platform::Me
 }
 
 bool ReadPictureHeaders(const std::string& path, std::int32_t& width, std::int32_t& height,
-                        std::string& taken, bool& shownAsIs, std::string& reason) {
+                        std::string& taken, std::string& caption, bool& shownAsIs,
+                        std::string& reason) {
   PictureFacts facts;
   width = height = -1;
   taken.clear();
+  caption.clear();
   shownAsIs = false;
   if (!ReadPictureFacts(path, facts, reason)) return false;
   if (facts.width == 0 || facts.height == 0 || facts.width > INT32_MAX ||
@@ -43,6 +45,7 @@ bool ReadPictureHeaders(const std::string& path, std::int32_t& width, std::int32
   width = static_cast<std::int32_t>(facts.width);
   height = static_cast<std::int32_t>(facts.height);
   taken = facts.taken;
+  caption = facts.caption;
   shownAsIs = facts.format == PictureFormat::kJpeg || facts.format == PictureFormat::kPng ||
               facts.format == PictureFormat::kGif;
   return true;

@@ -6,6 +6,9 @@
 namespace {
 
 const char kFirstLine[] = "pagrimo thumbnails 1";
+// Older versions looked for no caption; they leave this line out (as one they
+// cannot read) when they write the index again.
+const char kCaptionsLine[] = "captions";
 
 std::string Escaped(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -83,13 +86,16 @@ bool ParseRecord(const std::string& line, std::string& name, PictureRecord& r) {
     return false;
   }
   // Tagged fields follow the preview's: "v" and a length in milliseconds
-  // marks a video. A record of tags this reader does not know is read again.
+  // marks a video, "c" and a text is the caption. A record of tags this
+  // reader does not know, or of one twice, is read again.
   for (size_t i = 14; i < f.size(); ++i) {
-    if (f[i].empty() || f[i][0] != 'v' || r.video ||
-        !Whole<std::int64_t>(f[i].substr(1), 0, INT64_MAX, r.durationMs)) {
+    char tag = f[i].empty() ? '?' : f[i][0];
+    if (tag == 'v' && !r.video && Whole<std::int64_t>(f[i].substr(1), 0, INT64_MAX, r.durationMs)) {
+      r.video = true;
+    } else if (tag != 'c' || !r.caption.empty() || !Unescaped(f[i].substr(1), r.caption) ||
+               r.caption.empty()) {
       return false;
     }
-    r.video = true;
   }
   if (f.size() >= 14) {
     r.previewKind = f[11].size() == 1 ? f[11][0] : '?';
@@ -113,17 +119,23 @@ bool ParseRecord(const std::string& line, std::string& name, PictureRecord& r) {
 }  // namespace
 
 std::string FormatPictureIndex(const PictureIndex& index) {
-  std::string text = std::string(kFirstLine) + "\n";
+  // A record kept from an older index (its caption never looked for) keeps
+  // the line away, so that it is still read again when captions are wanted.
+  bool known = true;
+  for (const auto& [name, r] : index) known = known && r.captionKnown;
+  std::string text =
+      std::string(kFirstLine) + "\n" + (known ? kCaptionsLine + std::string("\n") : "");
   for (const auto& [name, r] : index) {
     text += Escaped(name) + '\t' + std::to_string(r.size) + '\t' + std::to_string(r.modified) +
             '\t' + std::to_string(r.thumbSize) + '\t' + r.thumbKind + '\t' +
             std::to_string(r.thumbWidth) + '\t' + std::to_string(r.thumbHeight) + '\t' +
             std::to_string(r.width) + '\t' + std::to_string(r.height) + '\t' + Escaped(r.taken);
-    if (r.previewKind != '-' || r.video) {
+    if (r.previewKind != '-' || r.video || !r.caption.empty()) {
       text += '\t' + std::to_string(r.previewSize) + '\t' + r.previewKind + '\t' +
               std::to_string(r.previewWidth) + '\t' + std::to_string(r.previewHeight);
     }
     if (r.video) text += "\tv" + std::to_string(r.durationMs);
+    if (!r.caption.empty()) text += "\tc" + Escaped(r.caption);
     text += '\n';
   }
   return text;
@@ -132,7 +144,7 @@ std::string FormatPictureIndex(const PictureIndex& index) {
 PictureIndex ParsePictureIndex(const std::string& text) {
   PictureIndex index;
   size_t pos = 0;
-  bool first = true;
+  bool first = true, captionsKnown = false;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
@@ -143,9 +155,16 @@ PictureIndex ParsePictureIndex(const std::string& text) {
       first = false;
       continue;
     }
+    if (line == kCaptionsLine) {
+      captionsKnown = true;
+      continue;
+    }
     std::string name;
     PictureRecord record;
     if (ParseRecord(line, name, record)) index[name] = record;
+  }
+  for (auto& [name, record] : index) {
+    record.captionKnown = captionsKnown || !record.caption.empty() || record.video;
   }
   return index;
 }

@@ -34,6 +34,8 @@ struct PictureRecord {
   std::int32_t previewHeight = 0;
   bool video = false;           // a video, whose copies are of its poster frame
   std::int64_t durationMs = 0;  // a video's length; 0: unknown
+  std::string caption{};        // the picture's own caption (PictureFacts), or empty
+  bool captionKnown = true;     // false: the record is older than captions, none looked for
   bool operator==(const PictureRecord&) const = default;
 };
 
@@ -46,7 +48,13 @@ using PictureIndex = std::map<std::string, PictureRecord>;
 /// follow only in records with a preview (kind other than '-'), so an index
 /// without previews reads as it always has. A video's record has them always
 /// (kind '-' and size 0 without a preview), then the tagged field "v" and
-/// its length in milliseconds. The same index always gives the same text.
+/// its length in milliseconds. A record with a caption has them too, and
+/// the tagged field "c" and the caption escaped as names are; a record
+/// without one reads as it always has. The line "captions" after the first
+/// says that every record was written with its caption looked for (it is
+/// left out while any record has captionKnown false); without it (an index
+/// of an older version) a record without a caption has captionKnown false.
+/// The same index always gives the same text.
 std::string FormatPictureIndex(const PictureIndex& index);
 
 /// Reads an index file's text; lines that cannot be read are left out, and a

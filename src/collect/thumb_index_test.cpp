@@ -15,6 +15,10 @@ TEST(ThumbIndexTest, EveryRecordSurvivesItsText) {
   clip.video = true, clip.durationMs = 3723004;
   PictureRecord posterless{7, 2, 400, 'b', 0, 0, -1, -1, ""};
   posterless.video = true;
+  PictureRecord captioned = jpeg, captionedClip = clip;
+  captioned.caption = "50% off\tat Caf\xC3\xA9", captionedClip.caption = "Ferry";
+  index["cap.jpg"] = captioned;
+  index["cap.mp4"] = captionedClip;
   index["clip.mp4"] = clip;
   index["bad.mov"] = posterless;
   index["p.png"] = preview;
@@ -26,7 +30,24 @@ TEST(ThumbIndexTest, EveryRecordSurvivesItsText) {
   EXPECT_EQ(ParsePictureIndex(text), index);
   EXPECT_EQ(FormatPictureIndex(ParsePictureIndex(text)), text);
   // One line per record after the first; the odd bytes are escaped.
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11);
+  EXPECT_EQ(text.substr(0, 30), "pagrimo thumbnails 1\ncaptions\n");
+  // An index of a version older than captions: only a record with a caption
+  // (or a video's) is known to have looked for one.
+  std::string older = text;
+  older.erase(21, 9);
+  PictureIndex read = ParsePictureIndex(older);
+  for (const auto& [name, record] : read) {
+    EXPECT_EQ(record.captionKnown, !record.caption.empty() || record.video) << name;
+  }
+  // Kept by a run that wanted no captions, such records are still unknown.
+  EXPECT_EQ(FormatPictureIndex(read), older);
+  // A caption comes last, escaped, after the preview fields (none here).
+  EXPECT_NE(text.find("\ncap.jpg\t5242880\t1700000000\t400\tj\t400\t300\t4000\t3000\t"
+                      "2021:06:15 14:30:05\t0\t-\t0\t0\tc50%25 off%09at Caf\xC3\xA9\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\tv3723004\tcFerry\n"), std::string::npos) << text;
   // A video's record has the preview fields always, then its length.
   EXPECT_NE(text.find("\nbad.mov\t7\t2\t400\tb\t0\t0\t-1\t-1\t\t0\t-\t0\t0\tv0\n"),
             std::string::npos)
@@ -58,8 +79,11 @@ TEST(ThumbIndexTest, LinesThatCannotBeReadAreLeftOut) {
       "k.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\tj\t64\t48\n",     // made for no size
       "l.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t2048\tj\t-1\t48\n",  // a negative side
       "m.mp4\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tv-1\n",  // a negative length
-      "n.mp4\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tc1\n",   // an unknown tag
+      "n.mp4\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tx1\n",   // an unknown tag
       "o.mp4\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tv1\tv2\n",
+      "p.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tca\tcb\n",  // a caption twice
+      "q.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tc\n",       // an empty one
+      "r.jpg\t10\t20\t400\tj\t40\t30\t64\t48\t\t0\t-\t0\t0\tc%4\n",     // broken escape
   };
   std::string text = "pagrimo thumbnails 1\n" + good;
   for (const char* line : broken) text += line;

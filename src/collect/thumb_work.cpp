@@ -30,12 +30,13 @@ void RunJob(ThumbFolder& f, size_t k, const ThumbnailWants& wants) {
   std::string reason;
   bool shownAsIs = false;
   platform::MediaSource source;
-  bool headers = n.video
-                     ? ReadVideoHeaders(picture, n, source, reason)
-                     : ReadPictureHeaders(picture, n.width, n.height, n.taken, shownAsIs, reason);
+  bool headers = n.video ? ReadVideoHeaders(picture, n, source, reason)
+                         : ReadPictureHeaders(picture, n.width, n.height, n.taken, n.caption,
+                                              shownAsIs, reason);
   if (!headers) {
     n.width = n.height = -1;
     n.taken.clear();
+    n.caption.clear();
   }
   if (f.jobs[k] != JobKind::kCopies) {
     if (!headers) {

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "collect/captions.h"
 #include "collect/thumb_index.h"
 #include "collect/thumb_work.h"
 #include "platform/platform.h"
@@ -81,9 +82,11 @@ PictureRecord NewRecord(const ThumbFolder& f, size_t k, const PictureIndex::cons
   r.taken = n.taken;
   r.video = n.video;
   r.durationMs = n.durationMs;
+  r.caption = n.caption;
+  r.captionKnown = true;
   if (n.bad) {
     PictureRecord bad;
-    bad.size = n.size, bad.modified = n.modified, bad.taken = n.taken;
+    bad.size = n.size, bad.modified = n.modified, bad.taken = n.taken, bad.caption = n.caption;
     bad.video = n.video, bad.durationMs = n.durationMs;
     if (n.video) bad.width = n.width, bad.height = n.height;
     bad.thumbSize = wants.thumbSize;
@@ -216,6 +219,8 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
   if (f.hadIndex) f.old = ParsePictureIndex(f.oldText);
   std::set<std::string> present;
   if (wants.Copies() && !f.old.empty()) present = PresentThumbnails(f.thumbs);
+  std::vector<std::string> sidecars;
+  if (wants.captions) sidecars = SidecarCaptions(f.path, names);
 
   bool anyCopy = false;
   // The pictures of one folder are looked up by name alone. No other batch
@@ -229,6 +234,7 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
     n.size = stamp.size;
     n.modified = stamp.modified;
     n.video = HasPictureType(names[k], wants.videos);
+    if (wants.captions) n.sidecarCaption = std::move(sidecars[k]);
     auto found = f.old.find(names[k]);
     // A record of a picture no longer counts when its name became a video's
     // (the settings changed), and the other way round.
@@ -240,11 +246,15 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
       n.height = r.height;
       n.taken = r.taken;
       n.durationMs = r.durationMs;
+      n.caption = r.caption;
       n.bad = r.thumbKind == 'b';
       if (n.bad && !n.video) n.width = n.height = -1;
     }
+    // A record older than captions: its picture's headers are read again
+    // (its copies stay), once, when captions are wanted.
+    bool captionUnknown = factsValid && wants.captions && !found->second.captionKnown;
     if (!wants.Copies()) {
-      if (!factsValid) f.jobs[k] = JobKind::kFacts;
+      if (!factsValid || captionUnknown) f.jobs[k] = JobKind::kFacts;
       continue;
     }
     const PictureRecord* r = factsValid ? &found->second : nullptr;
@@ -268,13 +278,13 @@ int PrepareThumbnailFolder(ThumbnailWork& work, const std::string& folder,
       n.previewHeight = r->previewHeight;
       previewDone = true;
     }
-    if (thumbDone && previewDone) continue;
+    if (thumbDone && previewDone && !captionUnknown) continue;
     if (writable) {
       f.jobs[k] = JobKind::kCopies;
       f.wantThumb[k] = !thumbDone;
       f.wantPreview[k] = !previewDone;
       anyCopy = true;
-    } else if (!factsValid) {
+    } else if (!factsValid || captionUnknown) {
       f.jobs[k] = JobKind::kFacts;
     }
   }

@@ -32,7 +32,14 @@ struct PictureNotes {
   bool bad = false;                // the picture cannot be decoded
   bool video = false;              // a video: the copies are of its poster frame
   std::int64_t durationMs = 0;     // a video's length; 0: unknown
+  std::string caption;             // what the picture's headers tell (PictureFacts), or empty
+  std::string sidecarCaption;      // what a text file beside it tells (SidecarCaptions), or empty
 };
+
+/// The caption a page shows: the text file's, else the picture's own.
+inline const std::string& CaptionOf(const PictureNotes& notes) {
+  return notes.sidecarCaption.empty() ? notes.caption : notes.sidecarCaption;
+}
 
 /// Which of the pictures' values the pages ask for (the page layer reads it
 /// off the template).
@@ -40,10 +47,11 @@ struct ThumbnailWants {
   bool thumbnails = false;          // thumbnails are made (and their sizes known)
   bool previews = false;            // previews are made, where a picture is not its own
   bool facts = false;               // displayed sizes and dates taken are read
+  bool captions = false;            // text files beside the pictures are read for captions
   std::int32_t thumbSize = 400;     // the thumbnails' longest side
   std::int32_t previewSize = 2048;  // the previews' longest side
   PictureTypes videos;              // the extensions of the names that are videos
-  bool Any() const { return thumbnails || previews || facts; }
+  bool Any() const { return thumbnails || previews || facts || captions; }
   bool Copies() const { return thumbnails || previews; }
 };
 
@@ -90,8 +98,9 @@ std::vector<std::string> EndThumbnailWork(ThumbnailWork& work);
 bool ReadVideoHeaders(const std::string& path, PictureNotes& notes, platform::MediaSource& source,
                       std::string& reason);
 
-/// Reads the displayed size and the date taken of a picture from its headers,
-/// and whether a browser shows the file as it is (a JPEG, PNG or GIF). False,
-/// with a reason, when they cannot be read.
+/// Reads the displayed size, the date taken and the caption of a picture from
+/// its headers, and whether a browser shows the file as it is (a JPEG, PNG or
+/// GIF). False, with a reason, when they cannot be read.
 bool ReadPictureHeaders(const std::string& path, std::int32_t& width, std::int32_t& height,
-                        std::string& taken, bool& shownAsIs, std::string& reason);
+                        std::string& taken, std::string& caption, bool& shownAsIs,
+                        std::string& reason);

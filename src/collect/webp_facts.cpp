@@ -26,6 +26,7 @@ void ReadChunk(Bytes type, Bytes data, PictureFacts& facts) {
   } else {
     facts.xmpRead = true;
     ReadXmpDates(data, facts.dates);
+    ReadXmpCaptions(data, facts.captions);
   }
 }
 

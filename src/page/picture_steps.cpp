@@ -15,6 +15,7 @@ const char* const kThumbnailPlaceholders[] = {"[thumb]",  "[thumb\\]",    "[thum
                                               "[thumb&]", "[thumbwidth]", "[thumbheight]"};
 const char* const kPreviewPlaceholders[] = {"[preview]",  "[preview\\]",    "[preview%]",
                                             "[preview&]", "[previewwidth]", "[previewheight]"};
+const char* const kCaptionPlaceholders[] = {"[caption]", "[caption\\]", "[caption%]", "[caption&]"};
 const char* const kFactPlaceholders[] = {"[width]", "[height]", "[exifdate]", "[duration]"};
 
 template <size_t N>
@@ -93,6 +94,7 @@ ThumbnailWants PictureWantsOf(const std::string& fileItemText, std::int32_t thum
   wants.previews = preview && previewSize > 0;
   // With previews off, the picture is shown itself: its size is a fact.
   wants.facts = HoldsAny(fileItemText, kFactPlaceholders) || (preview && !wants.previews);
+  wants.captions = HoldsAny(fileItemText, kCaptionPlaceholders);
   wants.thumbSize = thumbSize;
   wants.previewSize = previewSize;
   return wants;
@@ -183,5 +185,7 @@ bool ExpandPictureItem(std::string& item, const std::string& folderPath,
     }
     item = ReplaceText(item, "[exifdate]", platform::LocalDateTimeText(seconds));
   }
+  // Last: a caption is the photographer's text, where no placeholder counts.
+  PathSteps(item, kCaptionPlaceholders, CaptionOf(notes));
   return true;
 }

@@ -15,7 +15,8 @@
 /// longest side thumbSize); previews when it holds [preview] [preview\]
 /// [preview%] [preview&] [previewwidth] or [previewheight] and previewSize
 /// (their longest side) is not 0; facts when it holds [width] [height] or
-/// [exifdate] or [duration], or a preview placeholder with previews off.
+/// [exifdate] or [duration], or a preview placeholder with previews off;
+/// captions when it holds [caption] [caption\] [caption%] or [caption&].
 ThumbnailWants PictureWantsOf(const std::string& fileItemText, std::int32_t thumbSize,
                               std::int32_t previewSize);
 
@@ -45,12 +46,15 @@ void ExpandKind(std::string& item, bool video);
 
 /// Expands, in this order, [thumb] [thumb\] [thumb%] [thumb&] [thumbwidth]
 /// [thumbheight], the same six of [preview], then [width] [height]
-/// [duration] [exifdate] in an expanded file item. Without a thumbnail,
+/// [duration] [exifdate], then [caption] [caption\] [caption%] [caption&]
+/// in an expanded file item. Without a thumbnail,
 /// [thumb] is the picture's own path, and without a preview copy [preview];
 /// a video's copies are of its poster: without a poster [thumb] is empty,
 /// and without a preview copy [preview] is [thumb]. Unknown sizes are
 /// empty; [duration] is a video's length ("0:07"), empty for a picture or
-/// an unknown length; [exifdate] falls back to the file's time. False, with
+/// an unknown length; [exifdate] falls back to the file's time; [caption] is
+/// CaptionOf the notes, one line of plain text (its "&" form is for HTML), empty
+/// when the picture has none. False, with
 /// a failure text, when the file's time is needed but could not be read.
 bool ExpandPictureItem(std::string& item, const std::string& folderPath,
                        const std::string& fileName, const PictureNotes& notes,

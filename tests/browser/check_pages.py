@@ -470,6 +470,11 @@ VIEWER = """(() => {
 })()"""
 
 
+def caption_of(name):
+    """The caption the browser test gives a picture of the top folder."""
+    return f"Caption of {name} <b>&amp;</b>"
+
+
 def check_viewer(browser, page, out, shots):
     """Drives the viewer of a gallery page with real input events."""
     failures = []
@@ -487,6 +492,10 @@ def check_viewer(browser, page, out, shots):
         if " \u00b7 " + want not in tile["caption"]:
             failures.append(f"{page}: the tile of {tile['name']} does not show {want}: "
                             f"{tile['caption']!r}")
+    for tile in tiles:
+        if "/" not in tile["name"] and caption_of(tile["name"]) not in tile["caption"]:
+            failures.append(f"{page}: the tile of {tile['name']} does not show its caption as "
+                            f"text: {tile['caption']!r}")
     if not all(tile["preview"] for tile in tiles):
         return [f"{page}: a tile without a preview: {tiles}"]
     first, second = tiles[0], tiles[1]
@@ -507,6 +516,8 @@ def check_viewer(browser, page, out, shots):
     if first["name"] not in view["text"] or first_size not in view["text"]:
         failures.append(f"{page}: name and size ({first_size}) not shown under the picture: "
                         f"{view['text']!r}")
+    if "/" not in first["name"] and caption_of(first["name"]) not in view["text"]:
+        failures.append(f"{page}: the caption is not shown under the picture: {view['text']!r}")
     # The info line offers the original: the picture itself, its pixel size and its weight.
     offer = view["original"]
     if (len(offer) != 1 or offer[0]["href"] != first["href"] or first["size"] not in offer[0]["text"]
@@ -738,6 +749,12 @@ def main():
                     f.write(f"[Pagrimo]\ndefault={template}\n")
                 root = os.path.join(work, "tree-" + label)
                 make_tree(root, args.samples)
+                # Each picture of the top folder gets a caption from a text file
+                # beside it, with characters that would be markup.
+                for name in os.listdir(root):
+                    if os.path.isfile(os.path.join(root, name)):
+                        with open(os.path.join(root, name + ".txt"), "w", encoding="utf-8") as f:
+                            f.write(caption_of(name))
                 # The whole tree, and in the other modes each folder named like a
                 # placeholder on its own, whose name is then in the page's path.
                 starts = [root] + ([] if mode == 2 else

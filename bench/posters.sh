@@ -116,7 +116,7 @@ install plain '[filename] [filesize] [filedate]'
 out=$work/ffmpeg-out
 mkdir -p "$out"
 ffmpeg_run() {
-  find "$clips" -maxdepth 1 -type f -print0 |
+  find "$clips" -maxdepth 1 -type f ! -name '*.html' -print0 |
     xargs -0 -P "$cores" -n 1 sh -c 'ffmpeg -nostdin -loglevel error -y -ss 1 -i "$1" \
       -frames:v 1 -vf scale=400:-2 "$0/${1##*/}.jpg"' "$out"
 }

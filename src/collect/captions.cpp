@@ -254,7 +254,7 @@ bool IsCameraBoilerplate(std::string_view line) {
 }
 
 void NoteCaption(PhotoCaptions& captions, CaptionSource source, std::string_view text) {
-  std::string& kept = captions.text[static_cast<int>(source)];
+  std::string& kept = captions.text[static_cast<std::size_t>(source)];
   if (!kept.empty()) return;
   std::string line = CaptionLine(text);
   if (!IsCameraBoilerplate(line)) kept = std::move(line);

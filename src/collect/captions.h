@@ -3,6 +3,7 @@
 // one line of plain text for the pages.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -23,7 +24,7 @@ enum class CaptionSource {
 
 /// The captions found so far, one per source; the first found of a source stays.
 struct PhotoCaptions {
-  std::string text[static_cast<int>(CaptionSource::kCount)];
+  std::array<std::string, static_cast<std::size_t>(CaptionSource::kCount)> text;
 };
 
 /// The most characters (code points) a caption keeps.

@@ -118,7 +118,7 @@ void RunJob(ThumbFolder& f, size_t k, const ThumbnailWants& wants) {
 
 // ---- The workers ------------------------------------------------------------
 
-void Work(ThumbPool* s, ThumbnailWants wants) {
+void Work(ThumbPool* s, const ThumbnailWants& wants) {
   for (;;) {
     ThumbPool::Job job{};
     bool skip = false;

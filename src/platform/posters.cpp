@@ -27,4 +27,8 @@ double MeanLuma(const std::uint8_t* pixels, int width, int height, std::ptrdiff_
   return sum / static_cast<double>(count);
 }
 
+std::string FrameTooLargeReason(std::int64_t width, std::int64_t height) {
+  return "the frame is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+}
+
 }  // namespace platform

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -26,5 +27,17 @@ double MeanLuma(const std::uint8_t* pixels, int width, int height, std::ptrdiff_
 inline constexpr double kNearlyBlackLuma = 24.0;
 
 inline bool NearlyBlack(double meanLuma) { return meanLuma < kNearlyBlackLuma; }
+
+/// The largest frame a poster is decoded from: 16384 on a side, 100
+/// megapixels in all. A clip that states more is refused before anything is
+/// allocated for it, with FrameTooLargeReason ("the frame is too large (W x H)").
+inline constexpr std::int64_t kMaxFrameSide = 16384;
+inline constexpr std::int64_t kMaxFramePixels = 100'000'000;
+
+inline bool FrameTooLarge(std::int64_t width, std::int64_t height) {
+  return width > kMaxFrameSide || height > kMaxFrameSide || width * height > kMaxFramePixels;
+}
+
+std::string FrameTooLargeReason(std::int64_t width, std::int64_t height);
 
 }  // namespace platform

@@ -104,15 +104,6 @@ struct Clip {
   }
 };
 
-bool TooLarge(int width, int height) {
-  return width > kMaxFrameSide || height > kMaxFrameSide ||
-         static_cast<long long>(width) * height > kMaxFramePixels;
-}
-
-std::string TooLargeReason(int width, int height) {
-  return "the frame is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
-}
-
 bool Open(const std::string& path, Clip& clip, std::string& reason) {
   clip.fd = OpenAnyPath(path, O_RDONLY);
   if (clip.fd < 0) return reason = std::strerror(errno), false;
@@ -164,8 +155,8 @@ bool Open(const std::string& path, Clip& clip, std::string& reason) {
   for (unsigned i = 0; i < clip.format->nb_streams; ++i)
     if (static_cast<int>(i) != clip.stream) clip.format->streams[i]->discard = AVDISCARD_ALL;
   const AVCodecParameters* stored = clip.format->streams[clip.stream]->codecpar;
-  if (TooLarge(stored->width, stored->height))
-    return reason = TooLargeReason(stored->width, stored->height), false;
+  if (FrameTooLarge(stored->width, stored->height))
+    return reason = FrameTooLargeReason(stored->width, stored->height), false;
   clip.codec = avcodec_alloc_context3(decoder);
   if (!clip.codec) return reason = "out of memory", false;
   status = avcodec_parameters_to_context(clip.codec, stored);
@@ -233,7 +224,8 @@ bool FrameAt(Clip& clip, std::int64_t target, int& error) {
 bool ToRgb(Clip& clip, std::vector<unsigned char>& pixels, std::string& reason) {
   const AVFrame* f = clip.frame;
   if (f->width <= 0 || f->height <= 0) return reason = "the clip cannot be decoded", false;
-  if (TooLarge(f->width, f->height)) return reason = TooLargeReason(f->width, f->height), false;
+  if (FrameTooLarge(f->width, f->height))
+    return reason = FrameTooLargeReason(f->width, f->height), false;
   const auto format = static_cast<AVPixelFormat>(f->format);
   clip.scale = sws_getCachedContext(clip.scale, f->width, f->height, format, f->width, f->height,
                                     AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);

@@ -10,10 +10,6 @@
 
 namespace platform {
 
-/// The largest frame decoded: 16384 on a side, 100 megapixels in all.
-inline constexpr int kMaxFrameSide = 16384;
-inline constexpr long long kMaxFramePixels = 100'000'000;
-
 /// Decodes the poster frame of clip (a path of any length) by MediaSource's
 /// rule into 8-bit RGB pixels as stored, with frame.orientation set to
 /// source.orientation for the caller to turn. Sets decodes, decodedWidth and

@@ -123,9 +123,8 @@ namespace {
 // ---- 3. Opening -------------------------------------------------------------------
 
 constexpr DWORD kVideo = static_cast<DWORD>(MF_SOURCE_READER_FIRST_VIDEO_STREAM);
-constexpr UINT32 kMaxSide = 16384;
-constexpr std::uint64_t kMaxPixels = 100000000;
-// Refuses a frame size over those (or an empty one), before any allocation.
+// Refuses a frame size over FrameTooLarge's (or an empty one), before any
+// allocation.
 constexpr HRESULT kAbsurdSize = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0201);
 
 // An open clip and the frames it delivers.
@@ -138,8 +137,7 @@ struct Clip {
 };
 
 bool Absurd(UINT32 width, UINT32 height) {
-  return width == 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
-         static_cast<std::uint64_t>(width) * height > kMaxPixels;
+  return width == 0 || height == 0 || FrameTooLarge(width, height);
 }
 
 // The frame size and stride of the stream's current output; an error for
@@ -336,8 +334,7 @@ bool DecodePoster(const std::string& path, const MediaSource& source, Decoded& o
   if (FAILED(hr)) {
     result.missingDecoder = MissingVideoDecoder(hr, clip.native, head);
     reason = hr == MF_E_INVALIDSTREAMNUMBER ? "the clip has no video"
-             : hr == kAbsurdSize ? "the frame is too large (" + std::to_string(clip.width) + " x " +
-                                       std::to_string(clip.height) + ")"
+             : hr == kAbsurdSize            ? FrameTooLargeReason(clip.width, clip.height)
                                  : ErrorText(static_cast<DWORD>(hr), "the clip cannot be decoded");
     return false;
   }

@@ -6,16 +6,7 @@
 # is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-need=()
-command -v chromium >/dev/null || need+=(chromium)
-command -v vips >/dev/null || need+=(libvips-tools)
-if ((${#need[@]})); then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" </dev/null
-fi
-if [ ! -x build/pagrimo ]; then
-  tools/deps
-  cmake --preset default >/dev/null
-  cmake --build --preset default --target pagrimo
-fi
+source bench/prepare.sh
+bench_needs chromium:chromium vips:libvips-tools
+bench_build pagrimo
 exec /usr/bin/python3 tests/browser/check_large.py --program build/pagrimo --bundle build "$@"

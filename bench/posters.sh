@@ -34,18 +34,9 @@ while (($#)); do
   esac
   shift
 done
-need=()
-command -v ffmpeg >/dev/null || need+=(ffmpeg)
-command -v exiftool >/dev/null || need+=(libimage-exiftool-perl)
-if ((${#need[@]})); then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" </dev/null
-fi
-if [ ! -x build/pagrimo ] || [ ! -x build/thumb_bench ]; then
-  tools/deps
-  cmake --preset default >/dev/null
-  cmake --build --preset default --target pagrimo thumb_bench
-fi
+source bench/prepare.sh
+bench_needs ffmpeg:ffmpeg exiftool:libimage-exiftool-perl
+bench_build pagrimo thumb_bench
 cores=$(nproc)
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -114,7 +105,7 @@ install() {  # install NAME ITEM: a copy of the program with its own settings
 install both '[thumb] [preview]'
 install plain '[filename] [filesize] [filedate]'
 out=$work/ffmpeg-out
-mkdir -p "$out"
+rm -rf "$out" && mkdir -p "$out"
 ffmpeg_run() {
   find "$clips" -maxdepth 1 -type f ! -name '*.html' -print0 |
     xargs -0 -P "$cores" -n 1 sh -c 'ffmpeg -nostdin -loglevel error -y -ss 1 -i "$1" \
@@ -122,7 +113,7 @@ ffmpeg_run() {
 }
 fresh() { rm -rf "$clips/.thumbs" "$work/engine-out" && mkdir -p "$work/engine-out"; }
 engine_run() {
-  build/thumb_bench --size 400 --preview 2048 --video 1 "$work/engine-out" "$clips"/* >/dev/null
+  build/thumb_bench --size 400 --preview 2048 --video 1 "$work/engine-out" "$clips"/CLIP_* >/dev/null
 }
 program_run() { env -u DISPLAY -u WAYLAND_DISPLAY "$work/app-both/pagrimo" "$clips" >/dev/null; }
 plain_run() { env -u DISPLAY -u WAYLAND_DISPLAY "$work/app-plain/pagrimo" "$plain" >/dev/null; }

@@ -11,13 +11,12 @@ import os
 import statistics
 import sys
 import tempfile
-import shutil
 import subprocess
 import threading
 import time
 from http.server import ThreadingHTTPServer
 
-from check_pages import QuietHandler, evaluate, open_page, wait_until
+from check_pages import QuietHandler, evaluate, open_page, run_gallery, wait_until
 
 PICTURES = 10000
 # Thumbnails fetched for the first screen: a few rows, never a noticeable
@@ -57,15 +56,8 @@ def make_pictures(folder):
 def check_large(browser, work, program, bundle, openings=1):
     folder = os.path.join(work, "large")
     make_pictures(folder)
-    app = os.path.join(work, "app-large")
-    os.makedirs(app)
-    shutil.copy(program, app)
-    shutil.copy(os.path.join(bundle, "template.dat"), app)
-    with open(os.path.join(app, "pagrimo.ini"), "w") as f:
-        f.write("[Pagrimo]\ndefault=template.dat\n")
     started = time.time()
-    run = subprocess.run([os.path.join(app, os.path.basename(program)), folder],
-                         capture_output=True, timeout=600)
+    run = run_gallery(work, "large", program, bundle, folder, timeout=600)
     made = time.time() - started
     if run.returncode != 0:
         return [f"10,000 pictures: exit {run.returncode}: {run.stderr!r}"]

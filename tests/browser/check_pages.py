@@ -632,20 +632,26 @@ class QuietHandler(SimpleHTTPRequestHandler):
         pass
 
 
+def run_gallery(work, name, program, bundle, folder, settings="", timeout=180):
+    """Installs the program with template.dat and the settings lines given in
+    work/app-NAME, and runs it on folder."""
+    app = os.path.join(work, "app-" + name)
+    os.makedirs(app)
+    shutil.copy(program, app)
+    shutil.copy(os.path.join(bundle, "template.dat"), app)
+    with open(os.path.join(app, "pagrimo.ini"), "w") as f:
+        f.write("[Pagrimo]\ndefault=template.dat\n" + settings)
+    return subprocess.run([os.path.join(app, os.path.basename(program)), folder],
+                          capture_output=True, timeout=timeout)
+
+
 def check_transfer(browser, work, program, bundle):
     """Steps through CAMERA_STEPS camera photos in the viewer of template.dat,
     served over HTTP, and counts the bytes of every response meanwhile."""
     folder = os.path.join(work, "camera")
     if not make_camera_photos(folder):
         return ["camera photos: vips (Debian's libvips-tools) is needed to make them"]
-    app = os.path.join(work, "app-camera")
-    os.makedirs(app)
-    shutil.copy(program, app)
-    shutil.copy(os.path.join(bundle, "template.dat"), app)
-    with open(os.path.join(app, "pagrimo.ini"), "w") as f:
-        f.write("[Pagrimo]\ndefault=template.dat\n")
-    run = subprocess.run([os.path.join(app, os.path.basename(program)), folder],
-                         capture_output=True, timeout=180)
+    run = run_gallery(work, "camera", program, bundle, folder)
     if run.returncode != 0:
         return [f"camera photos: exit {run.returncode}: {run.stderr!r}"]
     server = ThreadingHTTPServer(

@@ -8,9 +8,8 @@ download link instead of a broken player."""
 import json
 import os
 import shutil
-import subprocess
 
-from check_pages import evaluate, open_page, page_url, press, wait_until
+from check_pages import evaluate, open_page, page_url, press, run_gallery, wait_until
 
 CLIPS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pictures", "clips")
 NAMES = ["hevc.mov", "scene.mp4", "turned.mp4"]
@@ -33,14 +32,7 @@ def check_videos(browser, work, program, bundle):
     for name in NAMES:
         shutil.copy(os.path.join(CLIPS, name), folder)
     shutil.copy(PHOTO, os.path.join(folder, "photo.jpg"))
-    app = os.path.join(work, "app-videos")
-    os.makedirs(app)
-    shutil.copy(program, app)
-    shutil.copy(os.path.join(bundle, "template.dat"), app)
-    with open(os.path.join(app, "pagrimo.ini"), "w") as f:
-        f.write("[Pagrimo]\ndefault=template.dat\nvideos=mp4 mov\n")
-    run = subprocess.run([os.path.join(app, os.path.basename(program)), folder],
-                         capture_output=True, timeout=120)
+    run = run_gallery(work, "videos", program, bundle, folder, "videos=mp4 mov\n")
     if run.returncode != 0 or run.stderr:
         return [f"videos: exit {run.returncode}: {run.stderr!r}"]
     page = os.path.join(folder, "index.html")

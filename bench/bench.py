@@ -624,11 +624,8 @@ def main():
 
 
 def memory_limit(cmd):
-    """Peak memory allowed, in MB: three times the largest page written, plus
-    40 MB for the program's start: 10 MB of its own and 30 MB for FFmpeg's
-    libraries (linked for the videos' posters, they and theirs are 27 MB
-    resident before main() runs)."""
-    return 3 * cmd.largest_page / 1048576 + 40
+    """Peak memory allowed, in MB: three times the largest page written, plus 10 MB."""
+    return 3 * cmd.largest_page / 1048576 + 10
 
 
 def report(loc, commands):

@@ -37,6 +37,7 @@ namespace platform::ffmpeg {
 
 /// The calls, each of the type its header declares.
 struct Calls {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): name is a declarator, not an expression
 #define PAGRIMO_FFMPEG_MEMBER(library, name) decltype(&::name) name = nullptr;
   PAGRIMO_FFMPEG_CALLS(PAGRIMO_FFMPEG_MEMBER)
 #undef PAGRIMO_FFMPEG_MEMBER

@@ -39,8 +39,8 @@ done
 # Computed from the program's libraries, so at least the C library is there.
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libc6 (>= ' <<<"$depends" || fail "Depends was not computed: '$depends'"
-# FFmpeg's libraries are loaded at run time, out of dpkg-shlibdeps' sight.
-for library in libavutil libswscale libavcodec libavformat; do
+# libvips and FFmpeg's libraries are loaded at run time, out of dpkg-shlibdeps' sight.
+for library in libvips libavutil libswscale libavcodec libavformat; do
   grep -Eq "(^|, )$library[0-9]+(,|$)" <<<"$depends" || fail "Depends lacks $library: '$depends'"
 done
 

@@ -47,7 +47,7 @@ target_compile_definitions(pagrimo_test_support PUBLIC
 add_executable(pagrimo_unit_tests ${PAGRIMO_UNIT_TESTS})
 target_link_libraries(pagrimo_unit_tests PRIVATE pagrimo_test_support GTest::gtest_main)
 if(NOT WIN32)
-  target_include_directories(pagrimo_unit_tests SYSTEM PRIVATE ${FFMPEG_INCLUDE_DIRS})
+  target_include_directories(pagrimo_unit_tests SYSTEM PRIVATE ${VIPS_INCLUDE_DIRS} ${FFMPEG_INCLUDE_DIRS})
 endif()
 
 add_executable(pagrimo_e2e_tests ${PAGRIMO_E2E_TESTS})

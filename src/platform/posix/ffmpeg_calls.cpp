@@ -1,29 +1,16 @@
 #include "platform/posix/ffmpeg_calls.h"
 
-#include <dlfcn.h>
-
 #include <mutex>
+
+#include "platform/posix/loaded_libraries.h"
 
 namespace platform::ffmpeg {
 
 bool LoadFrom(const std::string (&libraries)[4], Calls& calls, std::string& reason) {
-  // Opened for good: the process keeps them until it ends.
   enum { avutil, swscale, avcodec, avformat };
   void* handles[4] = {};
-  for (int i = 0; i < 4; ++i) {
-    handles[i] = dlopen(libraries[i].c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handles[i]) {
-      const char* why = dlerror();
-      reason = "FFmpeg's library " + libraries[i] + " cannot be loaded" +
-               (why ? std::string(": ") + why : std::string());
-      return false;
-    }
-  }
-#define PAGRIMO_FFMPEG_RESOLVE(library, name)                                          \
-  calls.name = reinterpret_cast<decltype(calls.name)>(dlsym(handles[library], #name)); \
-  if (!calls.name) return reason = libraries[library] + " has no " #name, false;
-  PAGRIMO_FFMPEG_CALLS(PAGRIMO_FFMPEG_RESOLVE)
-#undef PAGRIMO_FFMPEG_RESOLVE
+  if (!OpenLibraries(libraries, 4, handles, reason)) return false;
+  PAGRIMO_FFMPEG_CALLS(PAGRIMO_RESOLVE_CALL)
   return true;
 }
 

@@ -1,7 +1,8 @@
 // Display copies of pictures on POSIX systems, made with libvips.
 //
-//   1. Engine set-up: vips started once for the process, its cache off and
-//      its own threads at one, since the caller runs one picture per core.
+//   1. Engine set-up: vips loaded (vips_calls.h) and started once for the
+//      process on its first picture, its cache off and its own threads at
+//      one, since the caller runs one picture per core.
 //   2. Decoding: the picture is opened here (paths of any length). JPEGs are
 //      decoded at reduced scale by libjpeg-turbo (jpeg.cpp) and BMPs by
 //      bmp.cpp, both then shrunk by vips from memory; PNGs, GIFs, WebPs,
@@ -21,7 +22,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vips/vips.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,6 +40,7 @@
 #include "platform/posix/files.h"
 #include "platform/posix/jpeg.h"
 #include "platform/posix/video.h"
+#include "platform/posix/vips_calls.h"
 
 namespace platform {
 namespace {
@@ -47,25 +48,30 @@ namespace {
 // ---- 1. Engine set-up -------------------------------------------------------
 
 std::once_flag g_vipsOnce;
+const vips_library::Calls* g_vips = nullptr;  // set once, by StartVips
 bool g_vipsReady = false;
+std::string g_vipsFailure;  // why vips cannot start, when it cannot
 mode_t g_fileMode = 0644;  // new copies: 0666 less the umask
 
 void StartVips() {
   std::call_once(g_vipsOnce, [] {
-    g_vipsReady = vips_init("pagrimo") == 0;
-    if (g_vipsReady) {
-      vips_concurrency_set(1);
-      vips_cache_set_max(0);
-      vips_cache_set_max_mem(0);
-      vips_cache_set_max_files(0);
+    const vips_library::Calls* vips = vips_library::Load(g_vipsFailure);
+    if (vips && vips->vips_init("pagrimo") != 0) g_vipsFailure = "the image library cannot start";
+    if (vips && g_vipsFailure.empty()) {
+      vips->vips_concurrency_set(1);
+      vips->vips_cache_set_max(0);
+      vips->vips_cache_set_max_mem(0);
+      vips->vips_cache_set_max_files(0);
       // Loaders that vips marks as unsafe on hostile input (ImageMagick and
       // the like) are never used.
-      vips_block_untrusted_set(TRUE);
+      vips->vips_block_untrusted_set(TRUE);
       // A damaged picture is reported through the result; vips' warnings
       // would only clutter standard error, which belongs to the program.
-      g_log_set_handler(
+      vips->g_log_set_handler(
           "VIPS", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
           nullptr);
+      g_vips = vips;
+      g_vipsReady = true;
     }
     mode_t mask = umask(0);
     umask(mask);
@@ -75,8 +81,8 @@ void StartVips() {
 
 // vips' last error, taken off its (process-wide) list.
 std::string VipsReason() {
-  std::string text = vips_error_buffer();
-  vips_error_clear();
+  std::string text = g_vips->vips_error_buffer();
+  g_vips->vips_error_clear();
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
   size_t newline = text.find('\n');
   if (newline != std::string::npos) text.resize(newline);
@@ -90,10 +96,10 @@ struct ImageRef {
   ImageRef(const ImageRef&) = delete;
   ImageRef& operator=(const ImageRef&) = delete;
   ~ImageRef() {
-    if (image) g_object_unref(image);
+    if (image) g_vips->g_object_unref(image);
   }
   void Reset(VipsImage* next) {
-    if (image) g_object_unref(image);
+    if (image) g_vips->g_object_unref(image);
     image = next;
   }
 };
@@ -118,23 +124,25 @@ bool ReadAll(int fd, std::string& bytes) {
 bool ShrinkPixels(const JpegPixels& pixels, VipsInterpretation space, int maxSide,
                   ImageRef& thumb) {
   ImageRef raw;
-  raw.image = vips_image_new_from_memory(pixels.samples.data(), pixels.samples.size(), pixels.width,
+  raw.image =
+      g_vips->vips_image_new_from_memory(pixels.samples.data(), pixels.samples.size(), pixels.width,
                                          pixels.height, pixels.bands, VIPS_FORMAT_UCHAR);
   ImageRef tagged;
-  if (!raw.image || vips_copy(raw.image, &tagged.image, "interpretation", space, nullptr) != 0)
+  if (!raw.image ||
+      g_vips->vips_copy(raw.image, &tagged.image, "interpretation", space, nullptr) != 0)
     return false;
-  vips_image_set_int(tagged.image, VIPS_META_ORIENTATION, pixels.orientation);
+  g_vips->vips_image_set_int(tagged.image, VIPS_META_ORIENTATION, pixels.orientation);
   if (!pixels.icc.empty()) {
-    vips_image_set_blob_copy(tagged.image, VIPS_META_ICC_NAME, pixels.icc.data(),
-                             pixels.icc.size());
+    g_vips->vips_image_set_blob_copy(tagged.image, VIPS_META_ICC_NAME, pixels.icc.data(),
+                                     pixels.icc.size());
   }
-  if (vips_thumbnail_image(tagged.image, &thumb.image, maxSide, "height", maxSide, "size",
-                           VIPS_SIZE_DOWN, nullptr) != 0) {
+  if (g_vips->vips_thumbnail_image(tagged.image, &thumb.image, maxSide, "height", maxSide, "size",
+                                   VIPS_SIZE_DOWN, nullptr) != 0) {
     thumb.Reset(nullptr);
     return false;
   }
   // The pixels belong to the caller: compute the thumbnail now.
-  thumb.Reset(vips_image_copy_memory(thumb.image));
+  thumb.Reset(g_vips->vips_image_copy_memory(thumb.image));
   return thumb.image != nullptr;
 }
 
@@ -179,17 +187,17 @@ bool Decode(const std::string& picture, int maxSide, bool anyEighth, ImageRef& r
     // of any length works and the file sniffed is the file decoded.
     std::string name = "/proc/self/fd/" + std::to_string(fd);
     ++stats.decodes;
-    if (vips_thumbnail(name.c_str(), &thumb.image, maxSide, "height", maxSide, "size",
-                       VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_TRUNCATED, nullptr) != 0) {
+    if (g_vips->vips_thumbnail(name.c_str(), &thumb.image, maxSide, "height", maxSide, "size",
+                               VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_TRUNCATED, nullptr) != 0) {
       thumb.Reset(nullptr);
     } else {
       // Decode now, while the descriptor is open; a damaged picture fails here.
-      thumb.Reset(vips_image_copy_memory(thumb.image));
+      thumb.Reset(g_vips->vips_image_copy_memory(thumb.image));
     }
     if (!thumb.image) reason = VipsReason();
     if (thumb.image) {
-      stats.decodedWidth = vips_image_get_width(thumb.image);
-      stats.decodedHeight = vips_image_get_height(thumb.image);
+      stats.decodedWidth = g_vips->vips_image_get_width(thumb.image);
+      stats.decodedHeight = g_vips->vips_image_get_height(thumb.image);
     }
   }
   close(fd);
@@ -219,19 +227,19 @@ bool DecodeClip(const std::string& clip, const MediaSource& source, int maxSide,
 void ToSrgb(ImageRef& thumb, bool& converted) {
   const void* data = nullptr;
   size_t size = 0;
-  if (vips_image_get_typeof(thumb.image, VIPS_META_ICC_NAME) == 0 ||
-      vips_image_get_blob(thumb.image, VIPS_META_ICC_NAME, &data, &size) != 0 ||
+  if (g_vips->vips_image_get_typeof(thumb.image, VIPS_META_ICC_NAME) == 0 ||
+      g_vips->vips_image_get_blob(thumb.image, VIPS_META_ICC_NAME, &data, &size) != 0 ||
       IsSrgbProfile(std::string_view(static_cast<const char*>(data), size))) {
-    vips_error_clear();
+    g_vips->vips_error_clear();
     return;
   }
   VipsImage* next = nullptr;
-  if (vips_icc_transform(thumb.image, &next, "srgb", "embedded", TRUE, "intent",
-                         VIPS_INTENT_RELATIVE, "depth", 8, nullptr) != 0) {
-    vips_error_clear();
+  if (g_vips->vips_icc_transform(thumb.image, &next, "srgb", "embedded", TRUE, "intent",
+                                 VIPS_INTENT_RELATIVE, "depth", 8, nullptr) != 0) {
+    g_vips->vips_error_clear();
     return;
   }
-  vips_image_remove(next, VIPS_META_ICC_NAME);
+  g_vips->vips_image_remove(next, VIPS_META_ICC_NAME);
   thumb.Reset(next);
   converted = true;
 }
@@ -241,30 +249,30 @@ void ToSrgb(ImageRef& thumb, bool& converted) {
 // GIF always decodes with alpha).
 bool Settle(ImageRef& thumb, std::string& reason) {
   VipsImage* next = nullptr;
-  if (vips_image_get_interpretation(thumb.image) != VIPS_INTERPRETATION_sRGB ||
-      vips_image_get_bands(thumb.image) < 3) {
-    if (vips_colourspace(thumb.image, &next, VIPS_INTERPRETATION_sRGB, nullptr) != 0)
+  if (g_vips->vips_image_get_interpretation(thumb.image) != VIPS_INTERPRETATION_sRGB ||
+      g_vips->vips_image_get_bands(thumb.image) < 3) {
+    if (g_vips->vips_colourspace(thumb.image, &next, VIPS_INTERPRETATION_sRGB, nullptr) != 0)
       return reason = VipsReason(), false;
     thumb.Reset(next);
   }
-  if (vips_image_get_format(thumb.image) != VIPS_FORMAT_UCHAR) {
-    if (vips_cast(thumb.image, &next, VIPS_FORMAT_UCHAR, nullptr) != 0)
+  if (g_vips->vips_image_get_format(thumb.image) != VIPS_FORMAT_UCHAR) {
+    if (g_vips->vips_cast(thumb.image, &next, VIPS_FORMAT_UCHAR, nullptr) != 0)
       return reason = VipsReason(), false;
     thumb.Reset(next);
   }
   // Alpha only when it carries something (a GIF always decodes with alpha).
-  if (vips_image_get_bands(thumb.image) > 3) {
+  if (g_vips->vips_image_get_bands(thumb.image) > 3) {
     bool transparent = false;
-    if (vips_image_hasalpha(thumb.image)) {
+    if (g_vips->vips_image_hasalpha(thumb.image)) {
       VipsImage* alpha = nullptr;
       double least = 255;
-      if (vips_extract_band(thumb.image, &alpha, 3, nullptr) == 0) {
-        if (vips_min(alpha, &least, nullptr) != 0) least = 0;
-        g_object_unref(alpha);
+      if (g_vips->vips_extract_band(thumb.image, &alpha, 3, nullptr) == 0) {
+        if (g_vips->vips_min(alpha, &least, nullptr) != 0) least = 0;
+        g_vips->g_object_unref(alpha);
       }
       transparent = least < 255;
     }
-    if (vips_extract_band(thumb.image, &next, 0, "n", transparent ? 4 : 3, nullptr) != 0)
+    if (g_vips->vips_extract_band(thumb.image, &next, 0, "n", transparent ? 4 : 3, nullptr) != 0)
       return reason = VipsReason(), false;
     thumb.Reset(next);
   }
@@ -276,15 +284,15 @@ bool Settle(ImageRef& thumb, std::string& reason) {
 bool ShrinkCopy(VipsImage* larger, int maxSide, ImageRef& copy, std::string& reason) {
   // Already upright and sRGB: neither its orientation nor a profile applies.
   ImageRef plain;
-  if (vips_copy(larger, &plain.image, nullptr) != 0) return reason = VipsReason(), false;
-  vips_image_remove(plain.image, VIPS_META_ORIENTATION);
-  vips_image_remove(plain.image, VIPS_META_ICC_NAME);
-  if (vips_thumbnail_image(plain.image, &copy.image, maxSide, "height", maxSide, "size",
-                           VIPS_SIZE_DOWN, "no_rotate", TRUE, nullptr) != 0) {
+  if (g_vips->vips_copy(larger, &plain.image, nullptr) != 0) return reason = VipsReason(), false;
+  g_vips->vips_image_remove(plain.image, VIPS_META_ORIENTATION);
+  g_vips->vips_image_remove(plain.image, VIPS_META_ICC_NAME);
+  if (g_vips->vips_thumbnail_image(plain.image, &copy.image, maxSide, "height", maxSide, "size",
+                                   VIPS_SIZE_DOWN, "no_rotate", TRUE, nullptr) != 0) {
     copy.Reset(nullptr);
     return reason = VipsReason(), false;
   }
-  copy.Reset(vips_image_copy_memory(copy.image));
+  copy.Reset(g_vips->vips_image_copy_memory(copy.image));
   if (!copy.image) return reason = VipsReason(), false;
   return Settle(copy, reason);
 }
@@ -296,13 +304,14 @@ bool ShrinkCopy(VipsImage* larger, int maxSide, ImageRef& copy, std::string& rea
 // a second pass over every coefficient of a large picture, which costs more
 // time than the few per cent of bytes it saves (thumbnails keep theirs).
 void WriteCopy(VipsImage* image, const std::string& stem, bool optimise, CopyResult& copy) {
-  bool alpha = vips_image_get_bands(image) == 4;
+  bool alpha = g_vips->vips_image_get_bands(image) == 4;
   void* bytes = nullptr;
   size_t size = 0;
   int status =
-      alpha ? vips_pngsave_buffer(image, &bytes, &size, "compression", 6, "strip", TRUE, nullptr)
-            : vips_jpegsave_buffer(image, &bytes, &size, "Q", 85, "strip", TRUE, "optimize_coding",
-                                   optimise ? TRUE : FALSE, nullptr);
+      alpha ? g_vips->vips_pngsave_buffer(image, &bytes, &size, "compression", 6, "strip", TRUE,
+                                          nullptr)
+            : g_vips->vips_jpegsave_buffer(image, &bytes, &size, "Q", 85, "strip", TRUE,
+                                           "optimize_coding", optimise ? TRUE : FALSE, nullptr);
   if (status != 0) {
     copy.failure = CopyFailure::kPicture;
     copy.reason = VipsReason();
@@ -310,13 +319,13 @@ void WriteCopy(VipsImage* image, const std::string& stem, bool optimise, CopyRes
   }
   bool written =
       WriteFileAtomically(stem + (alpha ? ".png" : ".jpg"), bytes, size, g_fileMode, copy.reason);
-  g_free(bytes);
+  g_vips->g_free(bytes);
   if (!written) {
     copy.failure = CopyFailure::kTarget;
     return;
   }
-  copy.width = vips_image_get_width(image);
-  copy.height = vips_image_get_height(image);
+  copy.width = g_vips->vips_image_get_width(image);
+  copy.height = g_vips->vips_image_get_height(image);
   copy.format = alpha ? CopyFormat::kPng : CopyFormat::kJpeg;
 }
 
@@ -334,7 +343,7 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
   const std::vector<size_t> order = LargestFirst(wanted);
   StartVips();
   ImageRef larger;
-  std::string reason = "the image library cannot start";
+  std::string reason = g_vipsFailure;
   bool anyEighth = false;
   for (const WantedCopy& copy : wanted) anyEighth = anyEighth || copy.preview;
   if (!g_vipsReady ||
@@ -363,7 +372,7 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
     all = all && copy.failure == CopyFailure::kNone;
     // A smaller copy follows: it reads these pixels computed once.
     if (at + 1 < order.size()) {
-      VipsImage* computed = vips_image_copy_memory(larger.image);
+      VipsImage* computed = g_vips->vips_image_copy_memory(larger.image);
       if (computed) larger.Reset(computed);
     }
   }

@@ -68,13 +68,13 @@ def check_large(browser, work, program, bundle, openings=1):
         browser.page("Network.enable")
         browser.page("Network.setCacheDisabled", {"cacheDisabled": True})
         for _ in range(openings):
-            mark = len(browser.events)
+            # open_page starts the list of events afresh.
             open_page(browser, f"http://127.0.0.1:{server.server_address[1]}/index.html")
             timing = wait_until(browser, f"(t => t.tiles !== null && t.load > 0 && t)({TIMING})",
                                 30)
             time.sleep(1)  # whatever else the first screen asks for
             evaluate(browser, "1")
-            thumbs = {e["params"]["request"]["url"] for e in browser.events[mark:]
+            thumbs = {e["params"]["request"]["url"] for e in browser.events
                       if e.get("method") == "Network.requestWillBeSent" and "/.thumbs/" in
                       e["params"]["request"]["url"]}
             if timing:

@@ -1,7 +1,5 @@
 #include "platform/posix/ffmpeg_calls.h"
 
-#include <mutex>
-
 #include "platform/posix/loaded_libraries.h"
 
 namespace platform::ffmpeg {
@@ -15,21 +13,19 @@ bool LoadFrom(const std::string (&libraries)[4], Calls& calls, std::string& reas
 }
 
 const Calls* Load(std::string& reason) {
-  static std::once_flag once;
-  static Calls calls;
-  static bool loaded = false;
-  static std::string failure;
-  std::call_once(once, [] {
-    const std::string libraries[4] = {"libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR),
-                                      "libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR),
-                                      "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR),
-                                      "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR)};
-    loaded = LoadFrom(libraries, calls, failure);
-    // A damaged clip is reported through the result, not on standard error.
-    if (loaded) calls.av_log_set_level(AV_LOG_QUIET);
-  });
-  if (!loaded) reason = failure;
-  return loaded ? &calls : nullptr;
+  return LoadOnce<Calls>(
+      [](Calls& calls, std::string& failure) {
+        const std::string libraries[4] = {
+            "libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR),
+            "libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR),
+            "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR),
+            "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR)};
+        if (!LoadFrom(libraries, calls, failure)) return false;
+        // A damaged clip is reported through the result, not on standard error.
+        calls.av_log_set_level(AV_LOG_QUIET);
+        return true;
+      },
+      reason);
 }
 
 }  // namespace platform::ffmpeg

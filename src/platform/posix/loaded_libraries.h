@@ -4,6 +4,7 @@
 // vips_calls.h). Not part of the seam.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 namespace platform {
@@ -16,6 +17,20 @@ bool OpenLibraries(const std::string* names, int count, void** handles, std::str
 
 /// The address of call in the library handle; null when it exports none.
 void* FindCall(void* handle, const char* call);
+
+/// The process's one table of Calls: filled by load on the first call, from
+/// any thread. Null, with the reason load gave, when it failed; every later
+/// call answers the same.
+template <typename Calls>
+const Calls* LoadOnce(bool (*load)(Calls&, std::string&), std::string& reason) {
+  static std::once_flag once;
+  static Calls calls;
+  static bool loaded = false;
+  static std::string failure;
+  std::call_once(once, [load] { loaded = load(calls, failure); });
+  if (!loaded) reason = failure;
+  return loaded ? &calls : nullptr;
+}
 
 }  // namespace platform
 

@@ -1,7 +1,5 @@
 #include "platform/posix/vips_calls.h"
 
-#include <mutex>
-
 #include "platform/posix/loaded_libraries.h"
 
 namespace platform::vips_library {
@@ -15,19 +13,15 @@ bool LoadFrom(const std::string (&libraries)[3], Calls& calls, std::string& reas
 }
 
 const Calls* Load(std::string& reason) {
-  static std::once_flag once;
-  static Calls calls;
-  static bool loaded = false;
-  static std::string failure;
-  std::call_once(once, [] {
-    // libtool's soname: the interface number less the interfaces it keeps.
-    const std::string libraries[3] = {
-        "libvips.so." + std::to_string(VIPS_LIBRARY_CURRENT - VIPS_LIBRARY_AGE),
-        "libgobject-2.0.so.0", "libglib-2.0.so.0"};
-    loaded = LoadFrom(libraries, calls, failure);
-  });
-  if (!loaded) reason = failure;
-  return loaded ? &calls : nullptr;
+  return LoadOnce<Calls>(
+      [](Calls& calls, std::string& failure) {
+        // libtool's soname: the interface number less the interfaces it keeps.
+        const std::string libraries[3] = {
+            "libvips.so." + std::to_string(VIPS_LIBRARY_CURRENT - VIPS_LIBRARY_AGE),
+            "libgobject-2.0.so.0", "libglib-2.0.so.0"};
+        return LoadFrom(libraries, calls, failure);
+      },
+      reason);
 }
 
 }  // namespace platform::vips_library

@@ -48,10 +48,9 @@ namespace {
 // ---- 1. Engine set-up -------------------------------------------------------
 
 std::once_flag g_vipsOnce;
-const vips_library::Calls* g_vips = nullptr;  // set once, by StartVips
-bool g_vipsReady = false;
-std::string g_vipsFailure;  // why vips cannot start, when it cannot
-mode_t g_fileMode = 0644;  // new copies: 0666 less the umask
+const vips_library::Calls* g_vips = nullptr;  // set by StartVips once vips has started
+std::string g_vipsFailure;                    // why vips cannot start, when it cannot
+mode_t g_fileMode = 0644;                     // new copies: 0666 less the umask
 
 void StartVips() {
   std::call_once(g_vipsOnce, [] {
@@ -71,7 +70,6 @@ void StartVips() {
           "VIPS", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
           nullptr);
       g_vips = vips;
-      g_vipsReady = true;
     }
     mode_t mask = umask(0);
     umask(mask);
@@ -346,7 +344,7 @@ bool MakeDisplayCopies(const std::string& picture, const std::vector<WantedCopy>
   std::string reason = g_vipsFailure;
   bool anyEighth = false;
   for (const WantedCopy& copy : wanted) anyEighth = anyEighth || copy.preview;
-  if (!g_vipsReady ||
+  if (!g_vips ||
       !(source.video ? DecodeClip(picture, source, side(order[0]), larger, result, reason)
                      : Decode(picture, side(order[0]), anyEighth, larger, result, reason)) ||
       (ToSrgb(larger, result.colourConverted), !Settle(larger, reason))) {
